@@ -1,0 +1,72 @@
+// Session life cycle: ci_create, ci_destroy, ci_cleanup.
+
+#include <veltranoapi/veltranoapi.h>
+
+#include "api/service_config.h"
+#include "api/session_registry.h"
+#include "core/io_utils.h"
+#include "core/nlogger.h"
+#include "core/string_utils.h"
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+void closeSession(const vel::SessionPtr& session) {
+    if (session && session->connection) {
+        session->connection->disconnect();
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+CI_API uint64_t ci_create(const char* config_path, const char* base_dir) {
+    try {
+        const std::string configText = ksq::CStringUtils::safe_string(config_path);
+        const std::string baseText = ksq::CStringUtils::safe_string(base_dir);
+
+        const std::string resolvedConfig = ksq::CIOUtils::resolveBasePath(configText, baseText);
+        const auto address = vel::readServiceConfig(resolvedConfig);
+        if (!address) {
+            if (auto logger = NLogger::getLogger(baseText, NLogger::kMaxFileSize, NLogger::kMaxFiles)) {
+                logger->info("Load config file failed");
+            }
+            return 0;
+        }
+
+        auto session = std::make_shared<InstInstance>();
+        session->connection = std::make_unique<TcpClient>(address->host, address->port);
+        if (!session->connection->connect()) {
+            return 0;
+        }
+        session->baseDir = ksq::CIOUtils::toUtf8String(
+            ksq::CIOUtils::getBaseDirP(ksq::CIOUtils::fromUtf8String(baseText)));
+        return vel::SessionRegistry::add(std::move(session));
+    } catch (...) {
+        return 0;
+    }
+}
+
+CI_API void ci_destroy(uint64_t handle) {
+    try {
+        vel::SessionPtr session = vel::SessionRegistry::remove(handle);
+        // Outside the registry lock: closing waits for a running exchange.
+        closeSession(session);
+    } catch (...) {
+    }
+}
+
+CI_API void ci_cleanup(void) {
+    try {
+        const std::vector<vel::SessionPtr> sessions = vel::SessionRegistry::removeAll();
+        for (const auto& session : sessions) {
+            closeSession(session);
+        }
+    } catch (...) {
+    }
+}
+
+}  // extern "C"

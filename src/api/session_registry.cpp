@@ -1,0 +1,71 @@
+#include "api/session_registry.h"
+
+#include <atomic>
+#include <mutex>
+#include <unordered_map>
+
+namespace vel {
+namespace {
+
+struct Registry {
+    std::mutex mutex;
+    std::unordered_map<uint64_t, SessionPtr> sessions;
+    std::atomic<uint64_t> nextHandle{1};
+};
+
+Registry& registry() {
+    static Registry instance;
+    return instance;
+}
+
+}  // namespace
+
+uint64_t SessionRegistry::add(SessionPtr session) {
+    auto& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    const uint64_t handle = r.nextHandle.fetch_add(1);
+    r.sessions.emplace(handle, std::move(session));
+    return handle;
+}
+
+SessionPtr SessionRegistry::lookup(uint64_t handle) {
+    if (handle == 0) {
+        return nullptr;
+    }
+    auto& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto found = r.sessions.find(handle);
+    return found == r.sessions.end() ? nullptr : found->second;
+}
+
+SessionPtr SessionRegistry::remove(uint64_t handle) {
+    if (handle == 0) {
+        return nullptr;
+    }
+    auto& r = registry();
+    SessionPtr session;
+    {
+        std::lock_guard<std::mutex> lock(r.mutex);
+        auto found = r.sessions.find(handle);
+        if (found == r.sessions.end()) {
+            return nullptr;
+        }
+        session = std::move(found->second);
+        r.sessions.erase(found);
+    }
+    return session;
+}
+
+std::vector<SessionPtr> SessionRegistry::removeAll() {
+    auto& r = registry();
+    std::vector<SessionPtr> removed;
+    std::lock_guard<std::mutex> lock(r.mutex);
+    removed.reserve(r.sessions.size());
+    for (auto& entry : r.sessions) {
+        removed.push_back(std::move(entry.second));
+    }
+    r.sessions.clear();
+    return removed;
+}
+
+}  // namespace vel

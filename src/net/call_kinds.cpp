@@ -1,0 +1,181 @@
+#include "net/call_kinds.h"
+
+#include "api/export_boundary.h"
+#include "core/text_copy.h"
+#include "net/reply_values.h"
+
+#include <stdexcept>
+#include <string_view>
+
+namespace vel {
+namespace {
+
+using nlohmann::json;
+
+// The log texts that name each call kind in its failure messages.
+constexpr std::string_view kPlainCall = "Generic json call";
+constexpr std::string_view kI32Call = "Generic json call with i32 value";
+constexpr std::string_view kF64Call = "Generic json call with f64 value";
+constexpr std::string_view kBoolCall = "Generic json call with bool value";
+constexpr std::string_view kStringCall = "Generic json call with string value";
+constexpr std::string_view kIpCall = "Generic json call with ip value";
+constexpr std::string_view kMacCall = "Generic json call with mac value";
+constexpr std::string_view kNetportCall = "Generic json call with netport value";
+constexpr std::string_view kReturnedIntCall = "Generic json call returned int value";
+
+// The course every JSON call kind shares. storeOutputs(data) runs when the
+// reply is an object with "data"; its failures never fail the call.
+// interpret(reply) turns the reply into the call's result.
+template <class StoreOutputs, class Interpret>
+int jsonCall(uint64_t handle, const json& request, std::string_view kindText, StoreOutputs&& storeOutputs,
+             Interpret&& interpret) {
+    return withSession(handle, -1, kindText, [&](InstInstance& session) {
+        if (!session.connection) {
+            return -1;
+        }
+        const CommandResponse response = session.connection->sendJson(request);
+        const json& reply = response.getJson();
+        if (reply.is_object()) {
+            if (auto data = reply.find("data"); data != reply.end()) {
+                try {
+                    storeOutputs(*data);
+                } catch (...) {
+                }
+            }
+        }
+        return interpret(reply);
+    });
+}
+
+template <class StoreOutputs>
+int jsonCall(uint64_t handle, const json& request, std::string_view kindText, StoreOutputs&& storeOutputs) {
+    return jsonCall(handle, request, kindText, std::forward<StoreOutputs>(storeOutputs),
+                    [](const json& reply) { return reply::readResult(reply); });
+}
+
+// A number bare or as the "value" of a valid data object; fallback otherwise.
+template <class T, class Convert>
+T numericValue(const json& data, T fallback, Convert&& convert) {
+    if (data.is_number()) {
+        return convert(data).value_or(fallback);
+    }
+    if (data.is_object() && reply::statusIsValid(data)) {
+        auto value = data.find("value");
+        return value == data.end() ? fallback : convert(*value).value_or(fallback);
+    }
+    return fallback;
+}
+
+}  // namespace
+
+int callPlain(uint64_t handle, const json& request) {
+    return jsonCall(handle, request, kPlainCall, [](const json&) {});
+}
+
+int callWithI32Value(uint64_t handle, const json& request, int* value) {
+    return jsonCall(handle, request, kI32Call, [&](const json& data) {
+        if (value) {
+            *value = numericValue(data, 0, [](const json& v) { return reply::toInt32(v); });
+        }
+    });
+}
+
+int callWithF64Value(uint64_t handle, const json& request, double* value) {
+    return jsonCall(handle, request, kF64Call, [&](const json& data) {
+        if (value) {
+            *value = numericValue(data, 0.0, [](const json& v) { return reply::toDouble(v); });
+        }
+    });
+}
+
+int callWithBoolValue(uint64_t handle, const json& request, bool* value) {
+    return jsonCall(handle, request, kBoolCall, [&](const json& data) {
+        if (!value) {
+            return;
+        }
+        bool result = false;
+        if (data.is_boolean()) {
+            result = data.get<bool>();
+        } else if (data.is_object() && reply::statusIsValid(data)) {
+            auto v = data.find("value");
+            result = v != data.end() && v->is_boolean() && v->get<bool>();
+        }
+        *value = result;
+    });
+}
+
+int callWithStringValue(uint64_t handle, const json& request, char* buffer, int capacity) {
+    return jsonCall(handle, request, kStringCall, [&](const json& data) {
+        if (data.is_string()) {
+            copyText(buffer, capacity, data.get_ref<const std::string&>());
+        } else if (data.is_object() && reply::statusIsValid(data)) {
+            auto v = data.find("value");
+            if (v == data.end()) {
+                copyText(buffer, capacity, "");
+            } else if (v->is_string()) {
+                copyText(buffer, capacity, v->get_ref<const std::string&>());
+            }
+        }
+    });
+}
+
+int callWithIpValue(uint64_t handle, const json& request, char* localIp, int localCapacity, char* deviceIp,
+                    int deviceCapacity) {
+    return jsonCall(handle, request, kIpCall, [&](const json& data) {
+        if (data.is_object() && reply::statusIsValid(data)) {
+            copyText(localIp, localCapacity, reply::memberString(data, "local_ip"));
+            copyText(deviceIp, deviceCapacity, reply::memberString(data, "device_ip"));
+        }
+    });
+}
+
+int callWithMacValue(uint64_t handle, const json& request, char* mac, int capacity) {
+    return jsonCall(handle, request, kMacCall, [&](const json& data) {
+        if (data.is_object() && reply::statusIsValid(data)) {
+            copyText(mac, capacity, reply::memberString(data, "device_mac"));
+        }
+    });
+}
+
+int callWithNetportValue(uint64_t handle, const json& request, int* localPort, int* devicePort) {
+    return jsonCall(handle, request, kNetportCall, [&](const json& data) {
+        if (data.is_object() && reply::statusIsValid(data)) {
+            if (localPort) {
+                *localPort = reply::memberInt(data, "local_port", 0);
+            }
+            if (devicePort) {
+                *devicePort = reply::memberInt(data, "device_port", 0);
+            }
+        }
+    });
+}
+
+int callReturningInt(uint64_t handle, const json& request) {
+    return jsonCall(
+        handle, request, kReturnedIntCall, [](const json&) {},
+        [](const json& reply) {
+            if (reply::readResult(reply) == -1) {
+                return -1;
+            }
+            auto data = reply.find("data");
+            if (data == reply.end()) {
+                return -1;
+            }
+            if (data->is_object()) {
+                if (!reply::statusIsValid(*data)) {
+                    return -1;
+                }
+                return reply::memberInt(*data, "value", -1);
+            }
+            return reply::toInt32(*data).value_or(-1);
+        });
+}
+
+CommandResponse exchange(InstInstance& session, const json& request) {
+    if (!session.connection) {
+        throw std::runtime_error("Socket not connected");
+    }
+    return session.connection->sendJson(request);
+}
+
+}  // namespace vel

@@ -1,0 +1,44 @@
+#include "support/temp_dir.h"
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace veltest {
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+        path_ = base / ("veltrano-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        if (std::filesystem::create_directory(path_)) {
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::filesystem::path writeTextFile(const std::filesystem::path& file, const std::string& text) {
+    if (file.has_parent_path()) {
+        std::filesystem::create_directories(file.parent_path());
+    }
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << text;
+    return file;
+}
+
+std::string readTextFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+}  // namespace veltest
