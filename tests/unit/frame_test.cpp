@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -26,10 +27,16 @@ public:
     }
 
     bool readExact(uint8_t* destination, size_t n) override {
-        for (size_t i = 0; i < n; ++i) {
-            if (!readByte(destination[i])) {
+        while (n > 0) {
+            if (!nextNonEmpty()) {
                 return false;
             }
+            const std::string& piece = pieces_[index_];
+            const size_t take = std::min(n, piece.size() - offset_);
+            std::memcpy(destination, piece.data() + offset_, take);
+            offset_ += take;
+            destination += take;
+            n -= take;
         }
         return true;
     }

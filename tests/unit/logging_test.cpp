@@ -1,13 +1,7 @@
 // The library log: caller lines, the file it goes to, rotation, and version.
 
 #include "core/nlogger.h"
-#include "support/fake_service.h"
-#include "support/log_capture.h"
-#include "support/temp_dir.h"
-
-#include <veltranoapi/veltranoapi.h>
-
-#include <gtest/gtest.h>
+#include "support/service_session.h"
 
 #include <spdlog/sinks/rotating_file_sink.h>
 
@@ -16,20 +10,7 @@ namespace {
 using veltest::readTextFile;
 using veltest::TempDir;
 
-class CallerLogging : public ::testing::Test {
-protected:
-    void SetUp() override {
-        handle = ci_create(service.writeConfig(dir.path()).c_str(), dir.str().c_str());
-        ASSERT_NE(handle, 0u);
-        log.clear();
-    }
-    void TearDown() override { ci_destroy(handle); }
-
-    TempDir dir;
-    veltest::FakeService service;
-    veltest::LogCapture log;
-    uint64_t handle = 0;
-};
+using CallerLogging = veltest::ServiceSessionTest;
 
 TEST_F(CallerLogging, WritesTextVerbatimAtEachLevel) {
     ci_info(handle, "{} and %d stay as written {0}");
