@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The main job: installs what is needed, builds the library, the simulator and
+# the examples, starts the simulator on a free port, runs the example
+# measurement against it and stops the simulator again. Results go to
+# demo-output/ (override with OUT=dir).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=${OUT:-"$root/demo-output"}
+
+scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$(nproc)" --target veltranoapi veltrano-sim example_quickstart
+
+mkdir -p "$out"
+sim="$root/build/default/sim/veltrano-sim"
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+"$sim" --port 0 --seed 1 >"$fifo" &
+sim_pid=$!
+trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; rm -f "$fifo"' EXIT
+# The simulator's first line ends in the port it listens on.
+exec 3<"$fifo"
+read -r first_line <&3
+port=${first_line##*:}
+echo "simulator: $first_line"
+
+printf '[server]\nserver.ip = 127.0.0.1\nserver.port = %s\n' "$port" >"$out/service.ini"
+"$root/build/default/examples/quickstart" "$out/service.ini" "$out"
+echo "log: $out/log/veltranoapi.log"

@@ -1,0 +1,209 @@
+#include "sim/model/instrument.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace veltrano::sim {
+namespace {
+
+constexpr double kMaxTemperatureC = 85.0;
+constexpr double kCurrentTolerance = 0.25;
+
+}  // namespace
+
+Instrument::Instrument(InstrumentConfig config, std::shared_ptr<const SimClock> clock)
+    : config_(std::move(config)),
+      clock_(std::move(clock)),
+      channels_(defaultChannels()),
+      board_(BoardSettings::defaults()),
+      network_(config_.network),
+      wnetwork_(config_.wnetwork),
+      status_(config_.status, config_.signal.seed),
+      generator_(std::make_unique<EventGenerator>(config_.signal)),
+      epoch_ps_(clock_->nowPs()) {}
+
+std::vector<ChannelSettings> Instrument::defaultChannels() const {
+    return std::vector<ChannelSettings>(static_cast<std::size_t>(config_.signal.channel_count),
+                                        ChannelSettings::defaults());
+}
+
+ModelError Instrument::checkChannel(int channel) const {
+    return channel >= 1 && channel <= channelCount() ? ModelError::None : ModelError::ChannelOutOfRange;
+}
+
+ModelError Instrument::setDac(int channel, double volts) {
+    if (ModelError e = checkChannel(channel); e != ModelError::None) return e;
+    if (!std::isfinite(volts) || volts < kDacMinV || volts > kDacMaxV) return ModelError::ValueOutOfRange;
+    std::lock_guard lock(mutex_);
+    advanceLocked();
+    channels_[channel - 1].dac_v = volts;
+    return ModelError::None;
+}
+
+Outcome<double> Instrument::dac(int channel) const {
+    if (ModelError e = checkChannel(channel); e != ModelError::None) return {e, 0.0};
+    std::lock_guard lock(mutex_);
+    return {ModelError::None, channels_[channel - 1].dac_v};
+}
+
+ModelError Instrument::setChannelSetting(int channel, ChannelSetting setting, std::int64_t value) {
+    if (ModelError e = checkChannel(channel); e != ModelError::None) return e;
+    if (!channelSettingRange(setting).contains(value)) return ModelError::ValueOutOfRange;
+    std::lock_guard lock(mutex_);
+    advanceLocked();
+    channels_[channel - 1].set(setting, static_cast<std::int32_t>(value));
+    return ModelError::None;
+}
+
+Outcome<std::int32_t> Instrument::channelSetting(int channel, ChannelSetting setting) const {
+    if (ModelError e = checkChannel(channel); e != ModelError::None) return {e, 0};
+    std::lock_guard lock(mutex_);
+    return {ModelError::None, channels_[channel - 1].get(setting)};
+}
+
+ModelError Instrument::setChannelEnabled(int channel, bool enabled) {
+    if (ModelError e = checkChannel(channel); e != ModelError::None) return e;
+    std::lock_guard lock(mutex_);
+    advanceLocked();
+    channels_[channel - 1].enabled = enabled;
+    return ModelError::None;
+}
+
+Outcome<bool> Instrument::channelEnabled(int channel) const {
+    if (ModelError e = checkChannel(channel); e != ModelError::None) return {e, false};
+    std::lock_guard lock(mutex_);
+    return {ModelError::None, channels_[channel - 1].enabled};
+}
+
+void Instrument::setAllChannelsEnabled(bool enabled) {
+    std::lock_guard lock(mutex_);
+    advanceLocked();
+    for (ChannelSettings& ch : channels_) ch.enabled = enabled;
+}
+
+ModelError Instrument::setBoardSetting(BoardSetting setting, std::int64_t value) {
+    if (!boardSettingRange(setting).contains(value)) return ModelError::ValueOutOfRange;
+    std::lock_guard lock(mutex_);
+    board_.set(setting, static_cast<std::int32_t>(value));
+    return ModelError::None;
+}
+
+std::int32_t Instrument::boardSetting(BoardSetting setting) const {
+    std::lock_guard lock(mutex_);
+    return board_.get(setting);
+}
+
+NetworkSettings& Instrument::networkLocked(NetworkSet set) { return set == NetworkSet::Plain ? network_ : wnetwork_; }
+
+ModelError Instrument::setIps(NetworkSet set, const std::string& local_ip, const std::string& device_ip) {
+    if (!isValidIpv4(local_ip) || !isValidIpv4(device_ip)) return ModelError::InvalidFormat;
+    std::lock_guard lock(mutex_);
+    NetworkSettings& n = networkLocked(set);
+    n.local_ip = local_ip;
+    n.device_ip = device_ip;
+    return ModelError::None;
+}
+
+ModelError Instrument::setPorts(NetworkSet set, std::int64_t local_port, std::int64_t device_port) {
+    if (!kNetworkPortRange.contains(local_port) || !kNetworkPortRange.contains(device_port)) {
+        return ModelError::ValueOutOfRange;
+    }
+    std::lock_guard lock(mutex_);
+    NetworkSettings& n = networkLocked(set);
+    n.local_port = static_cast<std::int32_t>(local_port);
+    n.device_port = static_cast<std::int32_t>(device_port);
+    return ModelError::None;
+}
+
+ModelError Instrument::setMac(NetworkSet set, const std::string& device_mac) {
+    if (!isValidMac(device_mac)) return ModelError::InvalidFormat;
+    std::lock_guard lock(mutex_);
+    networkLocked(set).device_mac = device_mac;
+    return ModelError::None;
+}
+
+NetworkSettings Instrument::network(NetworkSet set) const {
+    std::lock_guard lock(mutex_);
+    return set == NetworkSet::Plain ? network_ : wnetwork_;
+}
+
+bool Instrument::knowsDeviceType(int device_type) const {
+    return std::any_of(config_.devices.begin(), config_.devices.end(),
+                       [&](const DeviceEntry& d) { return d.type == device_type; });
+}
+
+int Instrument::deviceType() const { return config_.devices.empty() ? 0 : config_.devices.front().type; }
+
+DeviceStatus Instrument::status() {
+    std::lock_guard lock(mutex_);
+    return status_.sample(static_cast<double>(clock_->nowPs()) * 1e-12);
+}
+
+void Instrument::resetTdc() {
+    std::lock_guard lock(mutex_);
+    advanceLocked();
+    generator_ = std::make_unique<EventGenerator>(config_.signal);
+    epoch_ps_ = clock_->nowPs();
+}
+
+void Instrument::resetSystem() {
+    {
+        std::lock_guard lock(mutex_);
+        advanceLocked();
+        channels_ = defaultChannels();
+        board_ = BoardSettings::defaults();
+    }
+    resetTdc();
+}
+
+void Instrument::resetState() {
+    // Nothing runs on the instrument between commands yet; acquisitions and
+    // analyses register here to be ended.
+}
+
+bool Instrument::selfCheck() {
+    std::lock_guard lock(mutex_);
+    const DeviceStatus s = status_.sample(static_cast<double>(clock_->nowPs()) * 1e-12);
+    if (s.temperature_c > kMaxTemperatureC) return false;
+    for (std::size_t i = 0; i < s.currents_a.size(); ++i) {
+        const double nominal = config_.status.nominal_currents_a[i];
+        if (std::fabs(s.currents_a[i] - nominal) > kCurrentTolerance * nominal) return false;
+    }
+    return true;
+}
+
+std::int64_t Instrument::timeBasePs() const {
+    std::lock_guard lock(mutex_);
+    return clock_->nowPs() - epoch_ps_;
+}
+
+void Instrument::addEventSink(EventSink* sink) {
+    std::lock_guard lock(mutex_);
+    advanceLocked();
+    sinks_.push_back(sink);
+}
+
+void Instrument::removeEventSink(EventSink* sink) {
+    std::lock_guard lock(mutex_);
+    advanceLocked();
+    sinks_.erase(std::remove(sinks_.begin(), sinks_.end(), sink), sinks_.end());
+}
+
+void Instrument::advanceSignal() {
+    std::lock_guard lock(mutex_);
+    advanceLocked();
+}
+
+void Instrument::advanceLocked() {
+    const std::int64_t now = clock_->nowPs() - epoch_ps_;
+    if (sinks_.empty()) {
+        // Nobody listens: jump ahead instead of producing events nobody reads.
+        generator_->skipTo(now);
+        return;
+    }
+    scratch_.clear();
+    generator_->generateUntil(now, channels_, scratch_);
+    for (EventSink* sink : sinks_) sink->onEvents(scratch_);
+}
+
+}  // namespace veltrano::sim

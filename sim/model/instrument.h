@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "sim/model/board_settings.h"
+#include "sim/model/channel_settings.h"
+#include "sim/model/event_generator.h"
+#include "sim/model/event_sink.h"
+#include "sim/model/instrument_config.h"
+#include "sim/model/model_error.h"
+#include "sim/model/network_settings.h"
+#include "sim/model/sim_clock.h"
+#include "sim/model/status_model.h"
+
+namespace veltrano::sim {
+
+// The one simulated instrument shared by every connection. All members are
+// guarded by one mutex, taken by each public function; channels are 1-based.
+class Instrument {
+public:
+    Instrument(InstrumentConfig config, std::shared_ptr<const SimClock> clock);
+
+    int channelCount() const { return config_.signal.channel_count; }
+
+    // Channel settings.
+    ModelError setDac(int channel, double volts);
+    Outcome<double> dac(int channel) const;
+    ModelError setChannelSetting(int channel, ChannelSetting setting, std::int64_t value);
+    Outcome<std::int32_t> channelSetting(int channel, ChannelSetting setting) const;
+    ModelError setChannelEnabled(int channel, bool enabled);
+    Outcome<bool> channelEnabled(int channel) const;
+    void setAllChannelsEnabled(bool enabled);
+
+    // Board settings.
+    ModelError setBoardSetting(BoardSetting setting, std::int64_t value);
+    std::int32_t boardSetting(BoardSetting setting) const;
+
+    // Network settings of either set; a rejected request changes nothing.
+    ModelError setIps(NetworkSet set, const std::string& local_ip, const std::string& device_ip);
+    ModelError setPorts(NetworkSet set, std::int64_t local_port, std::int64_t device_port);
+    ModelError setMac(NetworkSet set, const std::string& device_mac);
+    NetworkSettings network(NetworkSet set) const;
+
+    // Identity and health.
+    const std::vector<DeviceEntry>& devices() const { return config_.devices; }
+    bool knowsDeviceType(int device_type) const;
+    int deviceType() const;
+    const Identity& identity() const { return config_.identity; }
+    DeviceStatus status();
+
+    // Board actions.
+    void resetTdc();     // restarts the time base at 0 and the event sources from their seed
+    void resetSystem();  // channel and board settings back to their defaults, then resetTdc
+    void resetState();   // ends whatever runs on the instrument
+    bool selfCheck();    // false when a health reading is out of its limits
+
+    // Signal. Events are produced lazily: advanceSignal generates everything up
+    // to the current simulated time and hands it to the sinks.
+    void addEventSink(EventSink* sink);
+    void removeEventSink(EventSink* sink);
+    void advanceSignal();
+    std::int64_t timeBasePs() const;
+
+private:
+    ModelError checkChannel(int channel) const;
+    void advanceLocked();
+    std::vector<ChannelSettings> defaultChannels() const;
+    NetworkSettings& networkLocked(NetworkSet set);
+
+    const InstrumentConfig config_;
+    const std::shared_ptr<const SimClock> clock_;
+
+    mutable std::mutex mutex_;
+    std::vector<ChannelSettings> channels_;
+    BoardSettings board_;
+    NetworkSettings network_;
+    NetworkSettings wnetwork_;
+    StatusModel status_;
+    std::unique_ptr<EventGenerator> generator_;
+    std::int64_t epoch_ps_ = 0;
+    std::vector<EventSink*> sinks_;
+    std::vector<Event> scratch_;
+};
+
+}  // namespace veltrano::sim

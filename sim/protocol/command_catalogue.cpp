@@ -1,0 +1,15 @@
+#include "sim/protocol/command_catalogue.h"
+
+namespace veltrano::sim {
+
+CommandTable makeCommandTable() {
+    CommandTable table;
+    registerSessionCommands(table);
+    registerChannelCommands(table);
+    registerBoardCommands(table);
+    registerDeviceCommands(table);
+    registerNetworkCommands(table);
+    return table;
+}
+
+}  // namespace veltrano::sim

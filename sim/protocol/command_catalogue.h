@@ -1,0 +1,17 @@
+#pragma once
+
+#include "sim/protocol/command_table.h"
+
+namespace veltrano::sim {
+
+// Each subsystem's commands, registered from its own file.
+void registerSessionCommands(CommandTable& table);   // connect, disconnect
+void registerChannelCommands(CommandTable& table);   // per-channel settings
+void registerBoardCommands(CommandTable& table);     // board settings and actions
+void registerDeviceCommands(CommandTable& table);    // device list, status, identity
+void registerNetworkCommands(CommandTable& table);   // both network settings sets
+
+// Every command the simulator answers.
+CommandTable makeCommandTable();
+
+}  // namespace veltrano::sim

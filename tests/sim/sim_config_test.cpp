@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "sim/config/sim_config.h"
+
+namespace veltrano::sim {
+namespace {
+
+std::string failureOf(const std::string& ini) {
+    try {
+        parseSimConfig(ini, "test.ini");
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(SimConfig, EmptyFileGivesTheDocumentedDefaults) {
+    const SimConfig c = parseSimConfig("", "test.ini");
+    EXPECT_EQ(c.port, 6789);
+    EXPECT_EQ(c.max_line_bytes, 1u << 20);
+    EXPECT_EQ(c.instrument.signal.channel_count, 16);
+    EXPECT_EQ(c.instrument.signal.background_rate_hz, std::vector<double>(16, 1000.0));
+    ASSERT_EQ(c.instrument.signal.pairs.size(), 1u);
+    EXPECT_EQ(c.instrument.signal.pairs[0].channel_a, 1);
+    EXPECT_EQ(c.instrument.signal.pairs[0].channel_b, 2);
+    EXPECT_EQ(c.instrument.signal.clock.channel, 16);
+    EXPECT_EQ(c.instrument.devices.size(), 2u);
+}
+
+TEST(SimConfig, ReadsSourcesChannelsDevicesAndNetworkFromTheirSections) {
+    const SimConfig c = parseSimConfig(
+        "[server]\nport = 7000\n"
+        "[instrument]\nchannels = 8\nseed = 99\nfirmware_version = 9.9\n"
+        "[background]\nrate_hz = 250\n[channel3]\nbackground_rate_hz = 5000\n"
+        "[pairs]\ncount = 2\n[pair2]\nchannel_a = 5\nchannel_b = 7\ndelay_ps = -300\n"
+        "[clock]\nfrequency_hz = 1e7\n"
+        "[device1]\ntype = 4\nname = only one\n"
+        "[wnetwork]\ndevice_ip = 10.1.2.3\n",
+        "test.ini");
+    const SignalConfig& s = c.instrument.signal;
+    EXPECT_EQ(c.port, 7000);
+    EXPECT_EQ(s.channel_count, 8);
+    EXPECT_EQ(s.seed, 99u);
+    EXPECT_EQ(c.instrument.identity.firmware_version, "9.9");
+    EXPECT_EQ(s.background_rate_hz[0], 250.0);
+    EXPECT_EQ(s.background_rate_hz[2], 5000.0);
+    ASSERT_EQ(s.pairs.size(), 2u);
+    EXPECT_EQ(s.pairs[0].channel_b, 2);
+    EXPECT_EQ(s.pairs[1].channel_a, 5);
+    EXPECT_EQ(s.pairs[1].delay_ps, -300.0);
+    EXPECT_EQ(s.clock.channel, 8);  // the last channel by default
+    EXPECT_EQ(s.clock.frequency_hz, 1e7);
+    ASSERT_EQ(c.instrument.devices.size(), 1u);
+    EXPECT_EQ(c.instrument.devices[0].type, 4);
+    EXPECT_EQ(c.instrument.wnetwork.device_ip, "10.1.2.3");
+}
+
+TEST(SimConfig, UnusableValuesNameTheFileSectionAndKey) {
+    EXPECT_EQ(failureOf("[instrument]\nchannels = many\n"), "test.ini: [instrument] channels is not an integer: \"many\"");
+    EXPECT_NE(failureOf("[instrument]\nchannels = 0\n").find("channels"), std::string::npos);
+    EXPECT_NE(failureOf("[pair1]\nchannel_b = 17\n").find("[pair1] channel_b"), std::string::npos);
+    EXPECT_NE(failureOf("[pair1]\nchannel_b = 1\n").find("must differ"), std::string::npos);
+    EXPECT_NE(failureOf("[background]\nrate_hz = -5\n").find("negative"), std::string::npos);
+    EXPECT_NE(failureOf("[network]\ndevice_mac = nope\n").find("device_mac"), std::string::npos);
+    EXPECT_NE(failureOf("[clock]\nenabled = perhaps\n").find("boolean"), std::string::npos);
+    EXPECT_NE(failureOf("[server]\nport = 70000\n").find("port"), std::string::npos);
+    EXPECT_NE(failureOf("no section line\n").find("syntax error on line 1"), std::string::npos);
+}
+
+TEST(SimConfig, MissingFileIsAnError) {
+    EXPECT_THROW(loadSimConfig("/nonexistent/dir/sim.ini"), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace veltrano::sim

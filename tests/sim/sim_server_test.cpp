@@ -1,0 +1,94 @@
+// The server layer in process: real sockets, one shared instrument.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "raw_client.h"
+#include "sim/protocol/command_catalogue.h"
+#include "sim/server/sim_server.h"
+
+namespace veltrano::sim {
+namespace {
+
+using nlohmann::json;
+using vtest::RawClient;
+
+class SimServerTest : public ::testing::Test {
+protected:
+    SimServerTest() {
+        ServerOptions options;
+        options.port = 0;
+        options.max_line_bytes = 4096;
+        server_ = std::make_unique<SimServer>(options, instrument_, table_);
+        thread_ = std::thread([this] { server_->run(); });
+    }
+    ~SimServerTest() override {
+        server_->stop();
+        thread_.join();
+    }
+
+    Instrument instrument_{InstrumentConfig{}, std::make_shared<ManualSimClock>()};
+    CommandTable table_ = makeCommandTable();
+    std::unique_ptr<SimServer> server_;
+    std::thread thread_;
+};
+
+TEST_F(SimServerTest, AnswersPipelinedRequestsOneEachInOrder) {
+    RawClient client(server_->port());
+    std::string batch;
+    for (int ch = 1; ch <= 16; ++ch) {
+        batch += json{{"cmd", "set_interdelay"}, {"channel", ch}, {"value", ch * 100}}.dump() + "\n";
+        batch += json{{"cmd", "get_interdelay"}, {"channel", ch}}.dump() + "\r\n";
+    }
+    client.sendRaw(batch);
+    for (int ch = 1; ch <= 16; ++ch) {
+        EXPECT_EQ(client.readJson(), (json{{"result", 0}}));
+        EXPECT_EQ(client.readJson()["data"]["value"], ch * 100);
+    }
+}
+
+TEST_F(SimServerTest, ConnectionsShareTheOneInstrument) {
+    RawClient first(server_->port());
+    RawClient second(server_->port());
+    ASSERT_EQ(first.call(json{{"cmd", "set_dac"}, {"channel", 9}, {"value", -0.3}})["result"], 0);
+    EXPECT_EQ(second.call(json{{"cmd", "get_dac"}, {"channel", 9}})["data"]["value"], -0.3);
+}
+
+TEST_F(SimServerTest, SecondConnectionKeepsWorkingWhileTheFirstSendsGarbage) {
+    RawClient bad(server_->port());
+    RawClient good(server_->port());
+    std::string garbage;
+    for (int i = 0; i < 3000; ++i) garbage.push_back(static_cast<char>((i * 37 + 11) % 256 == '\n' ? 0 : (i * 37 + 11) % 256));
+    bad.sendRaw(garbage);  // 3000 bytes, no line feed yet: an unfinished request
+    EXPECT_EQ(good.call(json{{"cmd", "get_channelnum"}})["data"]["value"], 16);
+    bad.sendRaw("\n");
+    EXPECT_EQ(bad.readJson()["result"], 2);
+    EXPECT_EQ(bad.call(json{{"cmd", "get_channelnum"}})["data"]["value"], 16);
+    EXPECT_EQ(good.call(json{{"cmd", "get_channelnum"}})["data"]["value"], 16);
+}
+
+TEST_F(SimServerTest, OverlongLineGetsOneErrorAndTheConnectionGoesOn) {
+    RawClient client(server_->port());
+    client.sendRaw(std::string(20000, 'x') + "\n" + json{{"cmd", "get_boardid"}}.dump() + "\n");
+    EXPECT_EQ(client.readJson(), (json{{"result", 2}, {"error", "request line longer than 4096 bytes"}}));
+    EXPECT_EQ(client.readJson()["data"]["value"], 0);
+}
+
+TEST_F(SimServerTest, PeerVanishingMidRequestDisturbsNoOne) {
+    {
+        RawClient leaving(server_->port());
+        leaving.sendRaw("{\"cmd\":\"get_d");
+    }
+    RawClient staying(server_->port());
+    EXPECT_EQ(staying.call(json{{"cmd", "get_devicetype"}})["data"]["value"], 1);
+}
+
+TEST_F(SimServerTest, StopEndsOpenConnections) {
+    RawClient client(server_->port());
+    ASSERT_EQ(client.call(json{{"cmd", "self_check"}})["result"], 0);
+    server_->stop();
+    EXPECT_TRUE(client.peerClosed());
+}
+
+}  // namespace
+}  // namespace veltrano::sim
