@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: installs what is needed, builds the library, the simulator and
 # the examples, starts the simulator on a free port, runs the example
-# measurement against it and stops the simulator again. Results go to
+# programs against it (list devices, link, configure channels, status and
+# identity) and stops the simulator again. Results go to
 # demo-output/ (override with OUT=dir).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ out=${OUT:-"$root/demo-output"}
 
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target veltranoapi veltrano-sim example_quickstart
+cmake --build --preset default -j "$(nproc)" --target veltranoapi veltrano-sim example_quickstart example_instrument_tour
 
 mkdir -p "$out"
 sim="$root/build/default/sim/veltrano-sim"
@@ -27,4 +28,6 @@ echo "simulator: $first_line"
 
 printf '[server]\nserver.ip = 127.0.0.1\nserver.port = %s\n' "$port" >"$out/service.ini"
 "$root/build/default/examples/quickstart" "$out/service.ini" "$out"
+echo
+"$root/build/default/examples/instrument_tour" "$out/service.ini" "$out"
 echo "log: $out/log/veltranoapi.log"

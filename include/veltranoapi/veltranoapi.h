@@ -32,6 +32,7 @@
 #ifndef VELTRANOAPI_VELTRANOAPI_H
 #define VELTRANOAPI_VELTRANOAPI_H
 
+#include <stdbool.h>
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -143,6 +144,303 @@ CI_API int ci_connect(uint64_t handle, int device_type);
 /* Asks the service to close its link to the instrument ("disconnect").
  * Returns a status code. */
 CI_API int ci_disconnect(uint64_t handle);
+
+/* ------------------------------------------------------------------------ */
+/* Channel settings                                                          */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * Every function of this and the following device sections is one exchange
+ * with the service: the library keeps no copy of any setting, checks no value
+ * and no channel number (sent unchanged as the JSON integer "channel"; the
+ * service owns their meaning, units and valid ranges and rejects a value with
+ * its own non-zero code) and blocks until the reply arrives, without time-out.
+ *
+ * Setters return a status code: 0, the service's own code, or -1 (see the
+ * general rules; failures are logged as "Generic json call exception: ...").
+ *
+ * Getters send the request and store the value found in the reply's "data"
+ * (a bare value, or the "value" of an object whose "status" is 0) through the
+ * output pointer, then return the status code. The value is stored whatever
+ * the code says. A reply without "data" leaves the output untouched; an
+ * invalid "status" or a value of the wrong JSON type stores 0 (false). A null
+ * output pointer is allowed: the command is still sent and nothing is written.
+ * Failures are logged with the text of the value kind ("Generic json call with
+ * i32 value exception: ...", "... with f64 value ...", "... with bool value
+ * ...") and return -1 with the output untouched.
+ */
+
+/* Symbolic values of some settings, as the instrument service defines them.
+ * They are plain integers: passing the number itself is the same. */
+enum {
+    CI_TERMINATION_50_OHM = 0,
+    CI_TERMINATION_HIGH_IMPEDANCE = 1
+};
+enum {
+    CI_EDGE_RISING = 0,
+    CI_EDGE_FALLING = 1
+};
+
+/* Discriminator threshold of a channel: "set_dac" with "channel" (integer) and
+ * "value" sent as a JSON floating-point number (0.25 stays 0.25; the simulator
+ * takes volts). ci_get_dac sends "get_dac" with "channel" and stores the
+ * threshold into *value. */
+CI_API int ci_set_dac(uint64_t handle, int channel, double value);
+CI_API int ci_get_dac(uint64_t handle, int channel, double* value);
+
+/* Input termination (CI_TERMINATION_*): "set_term" with "channel" and "value"
+ * (integers) / "get_term" with "channel" into *value. */
+CI_API int ci_set_termination(uint64_t handle, int channel, int value);
+CI_API int ci_get_termination(uint64_t handle, int channel, int* value);
+
+/* Comparator hysteresis: "set_hts" / "get_hts", as above. */
+CI_API int ci_set_hysteresis(uint64_t handle, int channel, int value);
+CI_API int ci_get_hysteresis(uint64_t handle, int channel, int* value);
+
+/* Delay added to every time tag of the channel (the simulator: picoseconds):
+ * "set_interdelay" / "get_interdelay", as above. */
+CI_API int ci_set_inter_delay(uint64_t handle, int channel, int value);
+CI_API int ci_get_inter_delay(uint64_t handle, int channel, int* value);
+
+/* Time after an accepted event during which the channel is blind (the
+ * simulator: picoseconds): "set_deadtime" / "get_deadtime", as above. */
+CI_API int ci_set_dead_time(uint64_t handle, int channel, int value);
+CI_API int ci_get_dead_time(uint64_t handle, int channel, int* value);
+
+/* The edge that is tagged (CI_EDGE_*): "set_edgetype" / "get_edgetype". */
+CI_API int ci_set_edge_type(uint64_t handle, int channel, int value);
+CI_API int ci_get_edge_type(uint64_t handle, int channel, int* value);
+
+/* A/D integration point of the channel: "set_adp" / "get_adp". The energy
+ * analyses carry their own integration point in their start requests. */
+CI_API int ci_set_ad_integration_point(uint64_t handle, int channel, int value);
+CI_API int ci_get_ad_integration_point(uint64_t handle, int channel, int* value);
+
+/* Enable or disable one channel: "enable_channel" / "disable_channel" with
+ * "channel". ci_is_channel_enabled sends "is_channel_enabled" with "channel"
+ * and stores the state into the one-byte *enabled (only a JSON boolean counts;
+ * anything else stores false). */
+CI_API int ci_enable_channel(uint64_t handle, int channel);
+CI_API int ci_disable_channel(uint64_t handle, int channel);
+CI_API int ci_is_channel_enabled(uint64_t handle, int channel, bool* enabled);
+
+/* Every channel at once: "enable_all_channels" / "disable_all_channels". */
+CI_API int ci_enable_all_channels(uint64_t handle);
+CI_API int ci_disable_all_channels(uint64_t handle);
+
+/* ------------------------------------------------------------------------ */
+/* Board settings and actions                                                */
+/* ------------------------------------------------------------------------ */
+
+/* Board-wide settings. Each setter sends its command with "value" (JSON
+ * integer) and returns a status code; each getter sends its command alone and
+ * stores the value into *value as the channel getters do (null allowed). */
+
+/* Reference clock of the time-to-digital converter (CI_TDC_CLOCK_*):
+ * "set_tdcclocksource" / "get_tdcclocksource". */
+enum {
+    CI_TDC_CLOCK_INTERNAL = 0,
+    CI_TDC_CLOCK_EXTERNAL = 1
+};
+CI_API int ci_set_tdc_clock_source(uint64_t handle, int value);
+CI_API int ci_get_tdc_clock_source(uint64_t handle, int* value);
+
+/* Data mode: "set_datamode" / "get_datamode". */
+CI_API int ci_set_data_mode(uint64_t handle, int value);
+CI_API int ci_get_data_mode(uint64_t handle, int* value);
+
+/* Test mode: "set_testmode" / "get_testmode". */
+CI_API int ci_set_test_mode(uint64_t handle, int value);
+CI_API int ci_get_test_mode(uint64_t handle, int* value);
+
+/* Bandwidth of the generated test data: "set_databandwidth" /
+ * "get_databandwidth". */
+CI_API int ci_set_test_data_bandwidth(uint64_t handle, int value);
+CI_API int ci_get_test_data_bandwidth(uint64_t handle, int* value);
+
+/* Board identifier: "set_boardid" with "value". ci_get_board_id sends
+ * "get_boardid" and returns the identifier itself, or -1 when there is none
+ * (failure, "result" -1, no "data", "status" not 0); failures are logged as
+ * "Generic json call returned int value exception: ...". */
+CI_API int ci_set_board_id(uint64_t handle, int value);
+CI_API int ci_get_board_id(uint64_t handle);
+
+/* Coincidence time window of the board (the simulator: picoseconds):
+ * "set_coinstimewindow" / "get_coinstimewindow". The analyses carry their own
+ * window in their start requests. */
+CI_API int ci_set_coins_time_window(uint64_t handle, int value);
+CI_API int ci_get_coins_time_window(uint64_t handle, int* value);
+
+/* Divisor of A/D pulse areas: "set_adareascale" / "get_adareascale". */
+CI_API int ci_set_ad_area_scale(uint64_t handle, int value);
+CI_API int ci_get_ad_area_scale(uint64_t handle, int* value);
+
+/* Acquisition type: "set_acqtype" / "get_acqtype". */
+CI_API int ci_set_acq_type(uint64_t handle, int value);
+CI_API int ci_get_acq_type(uint64_t handle, int* value);
+
+/* Output gate type: "set_outputgatetype" / "get_outputgatetype". */
+CI_API int ci_set_output_gate_type(uint64_t handle, int value);
+CI_API int ci_get_output_gate_type(uint64_t handle, int* value);
+
+/* Output gate delay (the simulator: picoseconds): "set_gatedelay" /
+ * "get_gatedelay". */
+CI_API int ci_set_gate_delay(uint64_t handle, int value);
+CI_API int ci_get_gate_delay(uint64_t handle, int* value);
+
+/* Board actions, each its command alone: "tdc_resetn" (reset the time-to-
+ * digital converter), "system_resetn" (reset the system), "reset_state"
+ * (reset the measurement state), "self_check" (the service answers a
+ * non-zero code when the check fails). Each returns a status code. */
+CI_API int ci_tdc_resetn(uint64_t handle);
+CI_API int ci_system_resetn(uint64_t handle);
+CI_API int ci_reset_state(uint64_t handle);
+CI_API int ci_self_check(uint64_t handle);
+
+/* ------------------------------------------------------------------------ */
+/* Device list, status and identity                                          */
+/* ------------------------------------------------------------------------ */
+
+/* One entry of the service's device list: 260 bytes, no padding. */
+typedef struct DEVICE_INFO {
+    int32_t device_type;   /* the type to pass to ci_connect (0 when absent) */
+    char device_name[256]; /* NUL-terminated, at most 255 bytes ("" when absent) */
+} DEVICE_INFO;
+
+/* Health readings of the device: 36 bytes, no padding. Units are the
+ * service's (the simulator: degrees Celsius and amperes). */
+typedef struct DEVICE_STATUS {
+    int32_t temperature;
+    float current1;
+    float current2;
+    float current3;
+    float current4;
+    float current5;
+    float current6;
+    float current7;
+    float current8;
+} DEVICE_STATUS;
+
+/* The layouts are part of the interface (32- and 64-bit builds alike); the
+ * compiler checks them in C11 and C++. */
+#if defined(__cplusplus)
+static_assert(sizeof(DEVICE_INFO) == 260, "DEVICE_INFO must be 260 bytes");
+static_assert(sizeof(DEVICE_STATUS) == 36, "DEVICE_STATUS must be 36 bytes");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(sizeof(DEVICE_INFO) == 260, "DEVICE_INFO must be 260 bytes");
+_Static_assert(sizeof(DEVICE_STATUS) == 36, "DEVICE_STATUS must be 36 bytes");
+#endif
+
+/*
+ * Sends "get_devices" and fills the caller's array of count entries. The
+ * reply's "result" is not consulted; the list is its "devices" array.
+ * Returns the number of devices in the list (which may exceed count), 0 when
+ * the reply has no "devices" array (nothing written), and -1 on failure or
+ * when devices is not null and count <= 0.
+ * With devices null nothing is written: the call only counts (size the array
+ * with it). Otherwise all count entries are zeroed first, then the first
+ * min(total, count) list elements fill the entries from the front; an element
+ * that is not an object is skipped without using an entry. device_name is cut
+ * to 255 bytes. A "device_type" that is not a number or a "device_name" that
+ * is not text fails the call (-1, "Get devices exception: ..." logged);
+ * entries filled before it stay.
+ */
+CI_API int ci_get_devices(uint64_t handle, DEVICE_INFO* devices, int count);
+
+/* Sends "get_devices" and returns the number of devices in the list, 0 when
+ * the reply has none, -1 on failure ("Get device num exception: ..."). */
+CI_API int ci_get_device_num(uint64_t handle);
+
+/*
+ * Sends "get_devices" and reads the entry at the 0-based index: its type into
+ * *device_type (may be null) and its name into name by the text-copy rule
+ * (name_len is the buffer size in bytes). Returns 0, or -1 when index < 0,
+ * name is null or name_len <= 0 (nothing sent), when the list is missing, the
+ * index is not below its length or the entry is not an object (outputs
+ * untouched), and on failure ("Get device exception: ..." logged; also for a
+ * "device_type" that is not a number or a "device_name" that is not text).
+ */
+CI_API int ci_get_device(uint64_t handle, int index, int* device_type, char* name, int name_len);
+
+/*
+ * Sends "get_devicestatus" and fills *status (may be null) from the reply's
+ * "data" object: "temperature" (integer) and "current1" to "current8"
+ * (doubles narrowed to float), 0 for a missing member. Filling stops quietly
+ * at the first member of unusable type: the fields before it hold the new
+ * values, the rest keep what the caller had. Without a "data" object nothing
+ * is written. Returns the reply's "result" (-1 when it has none); -1 on
+ * failure ("Get device status exception: ..." logged).
+ */
+CI_API int ci_get_device_status(uint64_t handle, DEVICE_STATUS* status);
+
+/* Sends "get_devicestatus" and stores only "temperature" of the "data" object
+ * (0 when missing) into *temperature (may be null). Returns the reply's
+ * "result"; -1 on failure, including a "temperature" that is not a number
+ * ("Get device temperature exception: ..." logged, output untouched). */
+CI_API int ci_get_device_temp(uint64_t handle, int* temperature);
+
+/* Single identity and health values, each its command alone; the result is
+ * the value itself, or -1 when there is none (as ci_get_board_id):
+ * fan speed "get_fanspeed" (the simulator: revolutions per minute), model code
+ * "get_devicemodel", device type "get_devicetype", number of input channels
+ * "get_channelnum". */
+CI_API int ci_get_fan_speed(uint64_t handle);
+CI_API int ci_get_device_model(uint64_t handle);
+CI_API int ci_get_device_type(uint64_t handle);
+CI_API int ci_get_channel_num(uint64_t handle);
+
+/* Firmware version ("get_fwversion") and product serial number
+ * ("get_productsn") as text into buffer by the text-copy rule (buffer_len in
+ * bytes; a null buffer receives nothing, the command is still sent). The text
+ * is the bare "data" string or the "value" of a "data" object whose "status"
+ * is 0; otherwise the buffer is untouched. Returns a status code; failures are
+ * logged as "Generic json call with string value exception: ...". */
+CI_API int ci_get_fw_version(uint64_t handle, char* buffer, int buffer_len);
+CI_API int ci_get_product_sn(uint64_t handle, char* buffer, int buffer_len);
+
+/* ------------------------------------------------------------------------ */
+/* Network settings                                                          */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * The instrument's network identity, in two parallel sets with the same
+ * shapes: the plain set (ci_set_ips ... ci_get_mac) and the w-set
+ * (ci_set_wips ... ci_get_wmac). Addresses travel as JSON strings exactly as
+ * given (the library neither parses nor normalises them; a null text is sent
+ * as ""), ports as JSON integers. The service validates them and answers a
+ * non-zero code for a value it rejects. Every function returns a status code.
+ *
+ * Getters read a "data" object whose "status" is 0; any other "data" (a bare
+ * value, "status" missing or not 0) leaves every output untouched. Texts go
+ * into their buffers by the text-copy rule (a null buffer or a length <= 0
+ * receives nothing, the other buffer of a pair is still filled); ports are
+ * stored when their pointer is not null; a missing member stores "" or 0.
+ * Failures are logged with "Generic json call exception: ..." (setters) or
+ * "Generic json call with ip / mac / netport value exception: ..." (getters).
+ */
+
+/* Local and device IP addresses: "set_ips" / "set_wips" with "local_ip" and
+ * "device_ip" (strings); "get_ips" / "get_wips" fill "local_ip" and
+ * "device_ip" into the two buffers (lengths in bytes). */
+CI_API int ci_set_ips(uint64_t handle, const char* local_ip, const char* device_ip);
+CI_API int ci_get_ips(uint64_t handle, char* local_ip, int local_ip_len, char* device_ip, int device_ip_len);
+CI_API int ci_set_wips(uint64_t handle, const char* local_ip, const char* device_ip);
+CI_API int ci_get_wips(uint64_t handle, char* local_ip, int local_ip_len, char* device_ip, int device_ip_len);
+
+/* Local and device ports: "set_netports" / "set_wnetports" with "local_port"
+ * and "device_port" (integers); "get_netports" / "get_wnetports" store
+ * "local_port" and "device_port" into the two ints. */
+CI_API int ci_set_net_ports(uint64_t handle, int local_port, int device_port);
+CI_API int ci_get_net_ports(uint64_t handle, int* local_port, int* device_port);
+CI_API int ci_set_wnet_ports(uint64_t handle, int local_port, int device_port);
+CI_API int ci_get_wnet_ports(uint64_t handle, int* local_port, int* device_port);
+
+/* Device MAC address: "set_mac" / "set_wmac" with "device_mac" (string);
+ * "get_mac" / "get_wmac" fill "device_mac" into the buffer (length in bytes). */
+CI_API int ci_set_mac(uint64_t handle, const char* device_mac);
+CI_API int ci_get_mac(uint64_t handle, char* device_mac, int device_mac_len);
+CI_API int ci_set_wmac(uint64_t handle, const char* device_mac);
+CI_API int ci_get_wmac(uint64_t handle, char* device_mac, int device_mac_len);
 
 #ifdef __cplusplus
 }

@@ -3,6 +3,7 @@
 #include "api/export_boundary.h"
 #include "core/text_copy.h"
 #include "net/reply_values.h"
+#include "net/strict_members.h"
 
 #include <stdexcept>
 #include <string_view>
@@ -123,8 +124,9 @@ int callWithIpValue(uint64_t handle, const json& request, char* localIp, int loc
                     int deviceCapacity) {
     return jsonCall(handle, request, kIpCall, [&](const json& data) {
         if (data.is_object() && reply::statusIsValid(data)) {
-            copyText(localIp, localCapacity, reply::memberString(data, "local_ip"));
-            copyText(deviceIp, deviceCapacity, reply::memberString(data, "device_ip"));
+            // A member of the wrong type ends the filling: earlier outputs stay.
+            copyText(localIp, localCapacity, reply::strictString(data, "local_ip"));
+            copyText(deviceIp, deviceCapacity, reply::strictString(data, "device_ip"));
         }
     });
 }
@@ -132,7 +134,7 @@ int callWithIpValue(uint64_t handle, const json& request, char* localIp, int loc
 int callWithMacValue(uint64_t handle, const json& request, char* mac, int capacity) {
     return jsonCall(handle, request, kMacCall, [&](const json& data) {
         if (data.is_object() && reply::statusIsValid(data)) {
-            copyText(mac, capacity, reply::memberString(data, "device_mac"));
+            copyText(mac, capacity, reply::strictString(data, "device_mac"));
         }
     });
 }
@@ -141,10 +143,10 @@ int callWithNetportValue(uint64_t handle, const json& request, int* localPort, i
     return jsonCall(handle, request, kNetportCall, [&](const json& data) {
         if (data.is_object() && reply::statusIsValid(data)) {
             if (localPort) {
-                *localPort = reply::memberInt(data, "local_port", 0);
+                *localPort = reply::strictInt(data, "local_port", 0);
             }
             if (devicePort) {
-                *devicePort = reply::memberInt(data, "device_port", 0);
+                *devicePort = reply::strictInt(data, "device_port", 0);
             }
         }
     });

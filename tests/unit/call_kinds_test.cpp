@@ -257,3 +257,25 @@ TEST_F(CallKinds, UnknownHandlesAndSessionsWithoutConnectionFailSilently) {
 }
 
 }  // namespace
+
+namespace {
+
+using CallKindsFilling = veltest::ServiceSessionTest;
+
+TEST_F(CallKindsFilling, WrongTypedMemberStopsTheFillingQuietly) {
+    service.reply(R"({"result":4,"data":{"status":0,"local_ip":"10.0.0.1","device_ip":7}})" "\n");
+    service.reply(R"({"result":0,"data":{"status":0,"local_port":"x","device_port":9}})" "\n");
+    char local[16] = "keep";
+    char device[16] = "keep";
+    EXPECT_EQ(vel::callWithIpValue(handle, {{"cmd", "get_ips"}}, local, sizeof local, device, sizeof device), 4);
+    EXPECT_STREQ(local, "10.0.0.1");
+    EXPECT_STREQ(device, "keep");
+    int localPort = -1;
+    int devicePort = -1;
+    EXPECT_EQ(vel::callWithNetportValue(handle, {{"cmd", "get_netports"}}, &localPort, &devicePort), 0);
+    EXPECT_EQ(localPort, -1);
+    EXPECT_EQ(devicePort, -1);
+    EXPECT_TRUE(log.lines().empty());
+}
+
+}  // namespace

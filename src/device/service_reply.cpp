@@ -1,0 +1,17 @@
+#include "device/service_reply.h"
+
+#include "net/call_kinds.h"
+
+#include <variant>
+
+namespace vel::device {
+
+std::optional<nlohmann::json> askService(InstInstance& session, const char* command) {
+    if (!session.connection) {
+        return std::nullopt;
+    }
+    CommandResponse response = exchange(session, {{"cmd", command}});
+    return std::get<nlohmann::json>(std::move(response.value));
+}
+
+}  // namespace vel::device
