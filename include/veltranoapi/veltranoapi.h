@@ -442,6 +442,208 @@ CI_API int ci_get_mac(uint64_t handle, char* device_mac, int device_mac_len);
 CI_API int ci_set_wmac(uint64_t handle, const char* device_mac);
 CI_API int ci_get_wmac(uint64_t handle, char* device_mac, int device_mac_len);
 
+/* ------------------------------------------------------------------------ */
+/* Count rates                                                               */
+/* ------------------------------------------------------------------------ */
+
+/* The current counts per second of one input channel: "get_single_cps"
+ * (single rate) or "get_coins_cps" (coincidence rate) with "channel" (JSON
+ * integer, sent unchanged). Returns the rate: the bare "data" number or the
+ * "value" of a "data" object whose "status" is 0. -1 when the reply's
+ * "result" is -1 or missing, "data" is missing or its "status" is not 0, and
+ * on failure ("Generic json call returned int value exception: ..."); a rate
+ * of -1 cannot be told apart from a failure. */
+CI_API int ci_get_single_cps(uint64_t handle, int channel);
+CI_API int ci_get_coins_cps(uint64_t handle, int channel);
+
+/*
+ * Timed recordings of the rates into a CSV file. Single and coincidence
+ * recordings are independent and may run at the same time; each kind has at
+ * most one recording per session.
+ *
+ * ci_output_single_cps / ci_output_coins_cps start one: a recording of this
+ * kind that is still running ends without being saved; then the call sends
+ * "start_single_cps_recording" / "start_coins_cps_recording" (no other key)
+ * and, when the service answers 0, starts the session's recording timer and
+ * returns 0 at once (it does not wait for the duration). duration is in
+ * seconds; duration <= 0 returns -1 with nothing sent and nothing changed.
+ * Otherwise returns the start command's status (no timer when it is not 0).
+ * folder and file_name (both may be null) are remembered for the save: folder
+ * null or "" = "output" under the session base directory, a relative folder is
+ * resolved against the base directory; file_name null or "" = "single_cps" /
+ * "coins_cps"; a name without extension receives "_", the local time as
+ * YYYYMMDDhhmmss and ".csv". An existing file of that name is replaced.
+ *
+ * When the duration has passed, the timer fetches the recorded rows with
+ * "get_singlecps_data" / "get_coinscps_data" (a binary frame holding the
+ * service's text rows "timestamp,channel_no,cps") and writes the file: the
+ * line "timestamp, channel_no, cps", a line feed, then the rows exactly as
+ * received. The timer reports nothing to the caller; its failures go to the
+ * log. The timer keeps the session alive until it ends, also after
+ * ci_destroy (its save then finds no session and writes nothing).
+ *
+ * ci_stop_singlecps_recording / ci_stop_coinscps_recording end the recording
+ * now (the timer stops within moments; no stop command is sent) and save it
+ * as above unless it has been saved already: each recording is saved at most
+ * once, by the timer or by the stop, whichever comes first, and a save that
+ * failed is not retried. A stop on a session that never recorded fetches and
+ * saves once. Returns 0 (also when already saved: nothing is sent then), or
+ * -1 when the save fails: the fetch is answered by JSON ("Fetch single cps
+ * data failed" / "Fetch coins cps data failed" logged), no output path can be
+ * formed ("Create output file path failed for single cps" / "... for cois
+ * cps"), the file cannot be written ("Write single cps file failed: <path>" /
+ * "Write coins cps file failed: <path>") or the exchange fails ("Stop single
+ * cps recording exception: ..." / "Stop coins cps recording exception: ...").
+ * Blocks on the connection for the fetch, without time-out.
+ */
+CI_API int ci_output_single_cps(uint64_t handle, int duration, const char* folder, const char* file_name);
+CI_API int ci_output_coins_cps(uint64_t handle, int duration, const char* folder, const char* file_name);
+CI_API int ci_stop_singlecps_recording(uint64_t handle);
+CI_API int ci_stop_coinscps_recording(uint64_t handle);
+
+/* ------------------------------------------------------------------------ */
+/* Raw data acquisition                                                      */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * The library moves raw data as opaque bytes, in the order the service sent
+ * them; their layout is the service's and depends on the acquisition data
+ * format (ci_set_acq_dataformat).
+ *
+ * An acquisition started without a file name runs a library thread that keeps
+ * asking the service for new data ("fetch_rawdata") and collects it in a
+ * session buffer: ci_fetch_rawdata takes it from there, or, with
+ * ci_acq_rawdata_local and a file name, a second library thread writes it to
+ * volume files. The polling thread starts 500 ms after the start, and ends on
+ * ci_stop_acq, on the next start, after 3 failed fetches in a row ("Fetch raw
+ * data failed, stopping acq raw data thread" in the log) or after 50 fetches
+ * in a row without data (about 5 ms of silence from the service; "No data
+ * received for a while, stopping acq raw data thread"). Bytes received before
+ * it ended stay available until they are fetched or ci_stop_acq drops them.
+ * A session with an acquisition thread stays alive after ci_destroy until the
+ * thread has ended (its fetches then fail).
+ */
+
+/*
+ * Starts a raw acquisition of duration seconds: sends "acq_rawdata" with
+ * "data_mode", "duration", "folder_path", "file_name", "max_volume_size"
+ * (integers and strings as given; null texts are sent as "") and
+ * "force_close" (true exactly when force_close is 1). Any running acquisition
+ * of the session is stopped and joined first; bytes it left unfetched stay in
+ * the buffer and come first.
+ * With a non-empty file_name the service stores the data itself (folder, name
+ * and volume size in MiB are its to interpret) and no library thread runs.
+ * Otherwise the library's acquisition thread starts.
+ * Returns 0, the service's code (no thread started), or -1: duration < 1
+ * (nothing sent, a running acquisition is left alone), unknown handle,
+ * failed exchange. Blocks while an earlier acquisition is joined.
+ */
+CI_API int ci_acq_rawdata(uint64_t handle, int data_mode, int duration, const char* folder_path, const char* file_name, int max_volume_size, uint8_t force_close);
+
+/*
+ * Takes the bytes collected so far: returns a malloc block holding all of them
+ * (at most 2^31 - 1 bytes per call; a larger backlog comes in several calls)
+ * and stores its length in *size (may be null). Release it with
+ * ci_free_char_data. When nothing is buffered yet it waits up to timeout_ms
+ * milliseconds (0 or negative: no wait), polling every 0.1 ms at first and
+ * every 1 ms later. *size is set to 0 first; returns null with 0 for an
+ * unknown handle, when no acquisition has run since the session's start or the
+ * last ci_stop_acq, during a local acquisition to files (the data goes to the
+ * files), when the acquisition has ended and everything has been taken, and
+ * when the time-out passes. Sends nothing.
+ */
+CI_API char* ci_fetch_rawdata(uint64_t handle, int* size, int timeout_ms);
+
+/*
+ * Sends "stop_acq", then stops and joins the library's acquisition threads.
+ * A local acquisition writes everything it received, closes its files and
+ * cuts the last volume to its length before this returns; bytes not yet
+ * fetched with ci_fetch_rawdata are dropped. Returns the status code of
+ * "stop_acq" (-1 also for an unknown handle). Blocks until the threads end.
+ */
+CI_API int ci_stop_acq(uint64_t handle);
+
+/* Sends "wait_data_ready" with "timeout_ms" (the service waits up to that
+ * many milliseconds for raw data to be ready) and returns its status code. */
+CI_API int ci_wait_data_ready(uint64_t handle, int timeout_ms);
+
+/* Sends "is_rawdata_processing" and stores into *processing (may be null)
+ * whether the service is processing raw data (a bare JSON boolean or the
+ * "value" of a "data" object whose "status" is 0; anything else stores
+ * false). Returns a status code ("Generic json call with bool value ..."). */
+CI_API int ci_is_rawdata_processing(uint64_t handle, bool* processing);
+
+/* Acquisition data format: "set_acq_dataformat" with "data_format" (integer,
+ * the service's code) returns a status code; "get_acq_dataformat" returns the
+ * code itself, or -1 when there is none (as ci_get_board_id). */
+CI_API int ci_set_acq_dataformat(uint64_t handle, int data_format);
+CI_API int ci_get_acq_dataformat(uint64_t handle);
+
+/*
+ * Starts a raw acquisition of duration seconds whose data the library stores
+ * itself: sends "acq_rawdata" with "data_mode", "duration" and "force_close"
+ * only (true exactly when force_close is 1), stops any running acquisition
+ * first and starts the acquisition thread. With file_name null or empty no
+ * file is written and ci_fetch_rawdata delivers the data.
+ * Otherwise the file extension follows "get_acq_dataformat": 1 ".dat",
+ * 2 ".csv", anything else (a failed query too) ".bin"; a file_name without
+ * extension becomes file_name + "_" + a 14-digit local timestamp + that
+ * extension, one with an extension is used as it is. The files go into
+ * folder_path (relative to the session's base directory; null or empty:
+ * "raw"), created as needed; existing files of the same names are replaced.
+ * Volumes hold at most max_volume_size MiB (0 or less: one file without
+ * limit): run.bin, run_1.bin, run_2.bin, ...; concatenated in that order they
+ * equal the stream. They are closed and cut to their length when the
+ * acquisition ends by itself, on ci_stop_acq or on the next start.
+ * Returns 0 when the acquisition runs, or -1: duration < 1 or unknown handle
+ * (nothing sent), failed exchange, the folder cannot be resolved ("Get full
+ * folder path failed") or the first volume cannot be created ("Writer
+ * creation failed: ..."); in the last two cases the acquisition runs on and
+ * its data can be fetched with ci_fetch_rawdata. A non-zero service code of
+ * "acq_rawdata" does not stop the start.
+ */
+CI_API int ci_acq_rawdata_local(uint64_t handle, int data_mode, int duration, const char* folder_path, const char* file_name, int max_volume_size, uint8_t force_close);
+
+/* ------------------------------------------------------------------------ */
+/* Raw-to-hex conversion                                                     */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * Hex text format of both conversions: two lower-case hex digits per input
+ * byte (high nibble first), 8 bytes (16 digits) per line, every line, the
+ * last included, ended by a line feed; no separators, addresses or header.
+ * N input bytes give 2N + ceil(N / 8) bytes of text; an empty input gives an
+ * empty text.
+ */
+
+/*
+ * Asks the service to convert one of its own files: sends "convert_to_hex"
+ * with "bin_file" and "hex_file" (both paths are the service's; hex_file null
+ * is sent as ""). Returns the status code, or -1 when bin_file is null or
+ * empty ("Empty bin file name specified" in the log, nothing sent), for an
+ * unknown handle, or when the exchange fails. Blocks until the service
+ * answers.
+ */
+CI_API int ci_convert_to_hex(uint64_t handle, const char* bin_file, const char* hex_file);
+
+/*
+ * Converts a file on this machine inside the library and sends nothing.
+ * Relative paths are resolved against the session's base directory. The text
+ * goes to hex_file when it is non-empty and differs from bin_file (".dat" is
+ * appended when it has no extension); otherwise to bin_file without its
+ * extension + "_convert.dat" (raw.bin gives raw_convert.dat). An existing
+ * output file is replaced; missing folders are created. Returns 0 when the
+ * whole file was converted and written, or -1: bin_file null or empty ("Empty
+ * bin file name specified" in the log), unknown handle, input missing or
+ * unreadable (no output file is created), output that cannot be created or
+ * written completely (a partial output file may remain). The reasons of the
+ * last two go to the standard error stream ("Convert RAW binary file error:
+ * ..."), not to the log. Blocks the calling thread until done; reads 1 MiB at a
+ * time, so memory use does not grow with the file. Several conversions of
+ * different files may run at the same time.
+ */
+CI_API int ci_convert_to_hex_local(uint64_t handle, const char* bin_file, const char* hex_file);
+
 #ifdef __cplusplus
 }
 #endif

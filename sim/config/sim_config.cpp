@@ -17,12 +17,12 @@ class ConfigReader {
 public:
     ConfigReader(const INIReader& ini, std::string origin) : ini_(ini), origin_(std::move(origin)) {}
 
-    long integer(const std::string& section, const std::string& key, long fallback) const {
+    long long integer(const std::string& section, const std::string& key, long long fallback) const {
         if (!ini_.HasValue(section, key)) return fallback;
         const std::string text = ini_.Get(section, key, "");
         errno = 0;
         char* end = nullptr;
-        const long v = std::strtol(text.c_str(), &end, 10);
+        const long long v = std::strtoll(text.c_str(), &end, 10);
         if (text.empty() || *end != '\0' || errno != 0) fail(section, key, "is not an integer: \"" + text + "\"");
         return v;
     }
@@ -55,7 +55,7 @@ public:
     }
 
     int channel(const std::string& section, const std::string& key, int fallback, int channels) const {
-        const long v = integer(section, key, fallback);
+        const long long v = integer(section, key, fallback);
         if (v < 1 || v > channels) fail(section, key, "must be a channel from 1 to " + std::to_string(channels));
         return static_cast<int>(v);
     }
@@ -108,7 +108,7 @@ void readSignal(const ConfigReader& r, SignalConfig& s) {
     p.compton_edge_kev = r.nonNegative("pulse", "compton_edge_kev", p.compton_edge_kev);
     if (p.photopeak_fraction > 1) r.fail("pulse", "photopeak_fraction", "must be 0..1");
 
-    const long pair_count = r.integer("pairs", "count", 1);
+    const long long pair_count = r.integer("pairs", "count", 1);
     if (pair_count < 0 || pair_count > 64) r.fail("pairs", "count", "must be 0..64");
     s.pairs.clear();
     for (int i = 1; i <= pair_count; ++i) {
@@ -151,22 +151,48 @@ void readStatus(const ConfigReader& r, StatusConfig& s) {
     if (s.fan_max_rpm < s.fan_min_rpm) r.fail("status", "fan_max_rpm", "must not be below fan_min_rpm");
 }
 
+long long boundedInteger(const ConfigReader& r, const std::string& section, const std::string& key,
+                         long long fallback, long long min, long long max) {
+    const long long v = r.integer(section, key, fallback);
+    if (v < min || v > max) r.fail(section, key, "must be " + std::to_string(min) + ".." + std::to_string(max));
+    return v;
+}
+
+void readMeasurements(const ConfigReader& r, InstrumentConfig& inst) {
+    AcquisitionConfig& a = inst.acquisition;
+    a.data_dir = r.text("acquisition", "data_dir", a.data_dir);
+    a.max_reply_bytes = static_cast<std::uint64_t>(boundedInteger(
+        r, "acquisition", "max_reply_bytes", static_cast<long long>(a.max_reply_bytes), 65536, 1LL << 30));
+    a.buffer_limit_bytes = static_cast<std::uint64_t>(boundedInteger(
+        r, "acquisition", "buffer_limit_bytes", static_cast<long long>(a.buffer_limit_bytes), 1LL << 20, 16LL << 30));
+
+    StreamConfig& st = inst.stream;
+    st.chunk_bytes = static_cast<std::uint64_t>(
+        boundedInteger(r, "stream", "chunk_bytes", static_cast<long long>(st.chunk_bytes), 16, 256LL << 20));
+    st.total_bytes = static_cast<std::uint64_t>(
+        boundedInteger(r, "stream", "total_bytes", static_cast<long long>(st.total_bytes), 0, 1LL << 50));
+
+    RateConfig& rates = inst.rates;
+    rates.sample_interval_ms = boundedInteger(r, "rates", "sample_interval_ms", rates.sample_interval_ms, 1, 60000);
+    rates.max_recording_s = boundedInteger(r, "rates", "max_recording_s", rates.max_recording_s, 1, 86400);
+}
+
 SimConfig readConfig(const INIReader& ini, const std::string& origin) {
     const ConfigReader r(ini, origin);
     SimConfig config;
 
-    const long port = r.integer("server", "port", kDefaultPort);
+    const long long port = r.integer("server", "port", kDefaultPort);
     if (port < 0 || port > 65535) r.fail("server", "port", "must be 0..65535");
     config.port = static_cast<int>(port);
-    const long max_line = r.integer("server", "max_line_bytes", static_cast<long>(kDefaultMaxLineBytes));
+    const long long max_line = r.integer("server", "max_line_bytes", static_cast<long long>(kDefaultMaxLineBytes));
     if (max_line < 1024 || max_line > (64L << 20)) r.fail("server", "max_line_bytes", "must be 1024..67108864");
     config.max_line_bytes = static_cast<std::size_t>(max_line);
 
     InstrumentConfig& inst = config.instrument;
-    const long channels = r.integer("instrument", "channels", 16);
+    const long long channels = r.integer("instrument", "channels", 16);
     if (channels < 1 || channels > kMaxChannels) r.fail("instrument", "channels", "must be 1..64");
     inst.signal.channel_count = static_cast<int>(channels);
-    const long seed = r.integer("instrument", "seed", 1);
+    const long long seed = r.integer("instrument", "seed", 1);
     inst.signal.seed = static_cast<std::uint64_t>(seed);
     inst.identity.firmware_version = r.text("instrument", "firmware_version", inst.identity.firmware_version);
     inst.identity.serial_number = r.text("instrument", "serial_number", inst.identity.serial_number);
@@ -187,6 +213,7 @@ SimConfig readConfig(const INIReader& ini, const std::string& origin) {
     readNetwork(r, "wnetwork", inst.wnetwork);
     readSignal(r, inst.signal);
     readStatus(r, inst.status);
+    readMeasurements(r, inst);
     return config;
 }
 

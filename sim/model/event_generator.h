@@ -29,6 +29,8 @@ public:
     void addSource(std::unique_ptr<EventSource> source);
 
     std::int64_t emittedUntilPs() const { return emitted_until_ps_; }
+    // Every event tagged below this has been handed out by generateUntil.
+    std::int64_t completeBeforePs() const { return emitted_until_ps_ - max_lead_ps_; }
     std::uint32_t nextSourceId() const { return static_cast<std::uint32_t>(sources_.size()); }
 
 private:

@@ -8,6 +8,7 @@ namespace {
 
 constexpr double kMaxTemperatureC = 85.0;
 constexpr double kCurrentTolerance = 0.25;
+constexpr auto kKeeperTick = std::chrono::milliseconds(20);
 
 }  // namespace
 
@@ -20,7 +21,35 @@ Instrument::Instrument(InstrumentConfig config, std::shared_ptr<const SimClock> 
       wnetwork_(config_.wnetwork),
       status_(config_.status, config_.signal.seed),
       generator_(std::make_unique<EventGenerator>(config_.signal)),
-      epoch_ps_(clock_->nowPs()) {}
+      epoch_ps_(clock_->nowPs()),
+      raw_acquisition_(config_.acquisition, config_.stream, config_.signal.seed, clock_),
+      rate_meter_(config_.signal.channel_count, config_.rates, board_.get(BoardSetting::CoinsTimeWindow)) {
+    sinks_.push_back(&raw_acquisition_);
+    sinks_.push_back(&rate_meter_);
+    keeper_ = std::thread([this] { keepSignalGoing(); });
+}
+
+Instrument::~Instrument() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    keeper_wake_.notify_all();
+    keeper_.join();
+}
+
+void Instrument::keepSignalGoing() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        keeper_wake_.wait_for(lock, kKeeperTick, [this] { return stopping_; });
+        if (!stopping_ && someSinkNeedsEveryEvent()) advanceLocked();
+    }
+}
+
+bool Instrument::someSinkNeedsEveryEvent() const {
+    return std::any_of(sinks_.begin(), sinks_.end(),
+                       [](const EventSink* sink) { return sink->historyNeededPs() == kEveryEvent; });
+}
 
 std::vector<ChannelSettings> Instrument::defaultChannels() const {
     return std::vector<ChannelSettings>(static_cast<std::size_t>(config_.signal.channel_count),
@@ -85,6 +114,7 @@ ModelError Instrument::setBoardSetting(BoardSetting setting, std::int64_t value)
     if (!boardSettingRange(setting).contains(value)) return ModelError::ValueOutOfRange;
     std::lock_guard lock(mutex_);
     board_.set(setting, static_cast<std::int32_t>(value));
+    if (setting == BoardSetting::CoinsTimeWindow) rate_meter_.setCoincidenceWindowPs(value);
     return ModelError::None;
 }
 
@@ -142,8 +172,11 @@ DeviceStatus Instrument::status() {
 void Instrument::resetTdc() {
     std::lock_guard lock(mutex_);
     advanceLocked();
+    const std::int64_t now = clock_->nowPs();
+    const std::int64_t previous = now - epoch_ps_;
     generator_ = std::make_unique<EventGenerator>(config_.signal);
-    epoch_ps_ = clock_->nowPs();
+    epoch_ps_ = now;
+    for (EventSink* sink : sinks_) sink->onTimeBaseRestart(previous);
 }
 
 void Instrument::resetSystem() {
@@ -152,13 +185,29 @@ void Instrument::resetSystem() {
         advanceLocked();
         channels_ = defaultChannels();
         board_ = BoardSettings::defaults();
+        rate_meter_.setCoincidenceWindowPs(board_.get(BoardSetting::CoinsTimeWindow));
     }
     resetTdc();
 }
 
 void Instrument::resetState() {
-    // Nothing runs on the instrument between commands yet; acquisitions and
-    // analyses register here to be ended.
+    stopRawAcquisition();
+    rate_meter_.stopRecordings();
+}
+
+AcquisitionStart Instrument::startRawAcquisition(const AcquisitionRequest& request) {
+    std::lock_guard start_lock(start_mutex_);
+    advanceSignal();  // the earlier acquisition gets everything up to now
+    AcquisitionStart started = raw_acquisition_.begin(request);
+    if (started.error == ModelError::None && request.data_mode == static_cast<int>(AcquisitionMode::Signal)) {
+        resetTdc();  // begins the armed acquisition at tag 0
+    }
+    return started;
+}
+
+void Instrument::stopRawAcquisition() {
+    advanceSignal();
+    raw_acquisition_.stop();
 }
 
 bool Instrument::selfCheck() {
@@ -196,14 +245,18 @@ void Instrument::advanceSignal() {
 
 void Instrument::advanceLocked() {
     const std::int64_t now = clock_->nowPs() - epoch_ps_;
-    if (sinks_.empty()) {
-        // Nobody listens: jump ahead instead of producing events nobody reads.
-        generator_->skipTo(now);
-        return;
-    }
+    std::int64_t history = 0;
+    for (const EventSink* sink : sinks_) history = std::max(history, sink->historyNeededPs());
+    // After a pause produce only what some sink still needs, not every event since.
+    if (history != kEveryEvent && now - history > generator_->emittedUntilPs()) generator_->skipTo(now - history);
+    if (now <= generator_->emittedUntilPs()) return;
     scratch_.clear();
     generator_->generateUntil(now, channels_, scratch_);
-    for (EventSink* sink : sinks_) sink->onEvents(scratch_);
+    const std::int64_t complete_before = generator_->completeBeforePs();
+    for (EventSink* sink : sinks_) {
+        sink->onEvents(scratch_);
+        sink->onProgress(complete_before);
+    }
 }
 
 }  // namespace veltrano::sim

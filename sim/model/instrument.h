@@ -1,9 +1,11 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/model/board_settings.h"
@@ -13,6 +15,8 @@
 #include "sim/model/instrument_config.h"
 #include "sim/model/model_error.h"
 #include "sim/model/network_settings.h"
+#include "sim/model/rate_meter.h"
+#include "sim/model/raw_acquisition.h"
 #include "sim/model/sim_clock.h"
 #include "sim/model/status_model.h"
 
@@ -20,9 +24,20 @@ namespace veltrano::sim {
 
 // The one simulated instrument shared by every connection. All members are
 // guarded by one mutex, taken by each public function; channels are 1-based.
+//
+// It owns the raw acquisition and the count-rate meter, both event sinks with
+// locks of their own (taken after the instrument's), registered for its whole
+// life. Thread rules of the signal keeper: the constructor starts it, the
+// destructor stops and joins it. It holds the instrument, wakes every 20 ms (or
+// at once to stop, through keeper_wake_) and, while a sink needs every event (a
+// running acquisition or recording), advances the signal under mutex_, so that
+// files and recordings keep up without any command.
 class Instrument {
 public:
     Instrument(InstrumentConfig config, std::shared_ptr<const SimClock> clock);
+    ~Instrument();
+    Instrument(const Instrument&) = delete;
+    Instrument& operator=(const Instrument&) = delete;
 
     int channelCount() const { return config_.signal.channel_count; }
 
@@ -50,12 +65,14 @@ public:
     bool knowsDeviceType(int device_type) const;
     int deviceType() const;
     const Identity& identity() const { return config_.identity; }
+    // Folder of relative service-side paths.
+    const std::string& dataDir() const { return config_.acquisition.data_dir; }
     DeviceStatus status();
 
     // Board actions.
     void resetTdc();     // restarts the time base at 0 and the event sources from their seed
     void resetSystem();  // channel and board settings back to their defaults, then resetTdc
-    void resetState();   // ends whatever runs on the instrument
+    void resetState();   // ends the raw acquisition and the count-rate recordings
     bool selfCheck();    // false when a health reading is out of its limits
 
     // Signal. Events are produced lazily: advanceSignal generates everything up
@@ -65,7 +82,18 @@ public:
     void advanceSignal();
     std::int64_t timeBasePs() const;
 
+    // Raw acquisition. startRawAcquisition ends any earlier one and, in signal
+    // mode, restarts the time base so that the new one's tags start at 0.
+    AcquisitionStart startRawAcquisition(const AcquisitionRequest& request);
+    // Produces everything up to now, then ends the acquisition.
+    void stopRawAcquisition();
+    RawAcquisition& rawAcquisition() { return raw_acquisition_; }
+
+    RateMeter& rateMeter() { return rate_meter_; }
+
 private:
+    void keepSignalGoing();
+    bool someSinkNeedsEveryEvent() const;
     ModelError checkChannel(int channel) const;
     void advanceLocked();
     std::vector<ChannelSettings> defaultChannels() const;
@@ -84,6 +112,13 @@ private:
     std::int64_t epoch_ps_ = 0;
     std::vector<EventSink*> sinks_;
     std::vector<Event> scratch_;
+    bool stopping_ = false;
+    std::condition_variable keeper_wake_;
+
+    RawAcquisition raw_acquisition_;
+    RateMeter rate_meter_;
+    std::mutex start_mutex_;  // one acquisition start at a time (taken before mutex_)
+    std::thread keeper_;
 };
 
 }  // namespace veltrano::sim

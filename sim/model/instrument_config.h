@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/model/measurement_config.h"
 #include "sim/model/network_settings.h"
 #include "sim/model/signal_config.h"
 #include "sim/model/status_model.h"
@@ -31,6 +32,9 @@ struct InstrumentConfig {
     NetworkSettings network{"192.168.1.100", "192.168.1.10", 8000, 8001, "02:56:54:00:00:01"};
     NetworkSettings wnetwork{"192.168.2.100", "192.168.2.10", 9000, 9001, "02:56:54:00:00:02"};
     StatusConfig status;
+    AcquisitionConfig acquisition;
+    StreamConfig stream;
+    RateConfig rates;
 };
 
 }  // namespace veltrano::sim

@@ -10,6 +10,8 @@ enum class ModelError {
     ValueOutOfRange,
     InvalidFormat,
     UnknownDeviceType,
+    WrongState,  // the request does not fit what the instrument is doing
+    FileError,   // a service-side file or folder cannot be read, created or written
 };
 
 // A value read from the instrument, or the reason it could not be read.

@@ -9,6 +9,8 @@ CommandTable makeCommandTable() {
     registerBoardCommands(table);
     registerDeviceCommands(table);
     registerNetworkCommands(table);
+    registerAcquisitionCommands(table);
+    registerCountRateCommands(table);
     return table;
 }
 

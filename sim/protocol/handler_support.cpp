@@ -12,6 +12,8 @@ Reply statusReply(ModelError error, const CommandContext& context, const std::st
         case ModelError::ValueOutOfRange: return errorReply(ResultCode::ValueOutOfRange, "value out of range" + suffix);
         case ModelError::InvalidFormat: return errorReply(ResultCode::InvalidFormat, "invalid format" + suffix);
         case ModelError::UnknownDeviceType: return errorReply(ResultCode::UnknownDeviceType, "unknown device type");
+        case ModelError::WrongState: return errorReply(ResultCode::WrongState, "wrong state" + suffix);
+        case ModelError::FileError: return errorReply(ResultCode::FileError, "file error" + suffix);
     }
     return errorReply(ResultCode::InternalError, "unexpected instrument state");
 }

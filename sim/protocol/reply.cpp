@@ -17,4 +17,6 @@ Reply membersReply(Json members) {
 
 Reply binaryReply(std::vector<std::uint8_t> payload) { return Reply{std::move(payload)}; }
 
+Reply binaryReply(SharedPayload payload) { return Reply{std::move(payload)}; }
+
 }  // namespace veltrano::sim

@@ -9,19 +9,23 @@ std::string encodeReply(const Reply& reply) {
         text.push_back('\n');
         return text;
     }
-    const auto& payload = reply.binary();
+    const auto payload = reply.binary();
     if (payload.size() > kMaxBinaryPayload) {
         return encodeReply(errorReply(ResultCode::InternalError, "reply payload too large"));
     }
-    const auto n = static_cast<std::uint32_t>(payload.size());
+    const auto header = binaryLengthHeader(static_cast<std::uint32_t>(payload.size()));
     std::string bytes;
-    bytes.reserve(4 + payload.size());
-    bytes.push_back(static_cast<char>(n >> 24));
-    bytes.push_back(static_cast<char>(n >> 16));
-    bytes.push_back(static_cast<char>(n >> 8));
-    bytes.push_back(static_cast<char>(n));
+    bytes.reserve(header.size() + payload.size());
+    bytes.append(header.data(), header.size());
     bytes.append(reinterpret_cast<const char*>(payload.data()), payload.size());
     return bytes;
 }
+
+std::array<char, 4> binaryLengthHeader(std::uint32_t size) {
+    return {static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
+            static_cast<char>(size)};
+}
+
+bool isSendableBinary(const Reply& reply) { return !reply.isJson() && reply.binary().size() <= kMaxBinaryPayload; }
 
 }  // namespace veltrano::sim

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -15,5 +16,12 @@ inline constexpr std::uint64_t kMaxBinaryPayload = 0x5AFFFFFF;
 // length header followed by the payload, ready for a single write. An oversized
 // payload is replaced by an InternalError reply.
 std::string encodeReply(const Reply& reply);
+
+// The 4-byte big-endian length that precedes a binary payload of `size` bytes.
+std::array<char, 4> binaryLengthHeader(std::uint32_t size);
+
+// True when the reply goes out as a binary frame whose payload may be written
+// from where it is (not JSON, not oversized).
+bool isSendableBinary(const Reply& reply);
 
 }  // namespace veltrano::sim

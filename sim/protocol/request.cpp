@@ -21,6 +21,9 @@ const Json& Request::member(const std::string& key, JsonKind kind) const {
         case JsonKind::String:
             if (value.is_string()) return value;
             throw ProtocolError(ResultCode::BadParameter, "key \"" + key + "\" must be a string");
+        case JsonKind::Boolean:
+            if (value.is_boolean()) return value;
+            throw ProtocolError(ResultCode::BadParameter, "key \"" + key + "\" must be a boolean");
     }
     throw ProtocolError(ResultCode::BadParameter, "key \"" + key + "\" has the wrong type");
 }
@@ -53,5 +56,7 @@ double Request::number(const std::string& key) const { return member(key, JsonKi
 const std::string& Request::text(const std::string& key) const {
     return member(key, JsonKind::String).get_ref<const std::string&>();
 }
+
+bool Request::boolean(const std::string& key) const { return member(key, JsonKind::Boolean).get<bool>(); }
 
 }  // namespace veltrano::sim

@@ -35,9 +35,22 @@ public:
     // Any JSON number.
     double number(const std::string& key) const;
     const std::string& text(const std::string& key) const;
+    // A JSON boolean.
+    bool boolean(const std::string& key) const;
+
+    // Optional keys: the fallback when the key is missing (a present key of the
+    // wrong type is refused like a required one).
+    bool has(const std::string& key) const { return object_.contains(key); }
+    std::int64_t integer(const std::string& key, std::int64_t fallback) const {
+        return has(key) ? integer(key) : fallback;
+    }
+    std::string text(const std::string& key, const std::string& fallback) const {
+        return has(key) ? text(key) : fallback;
+    }
+    bool boolean(const std::string& key, bool fallback) const { return has(key) ? boolean(key) : fallback; }
 
 private:
-    enum class JsonKind { Integer, Number, String };
+    enum class JsonKind { Integer, Number, String, Boolean };
     const Json& member(const std::string& key, JsonKind kind) const;
 
     const Json& object_;

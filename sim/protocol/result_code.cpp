@@ -9,6 +9,8 @@ ResultCode resultFor(ModelError error) {
         case ModelError::ValueOutOfRange: return ResultCode::ValueOutOfRange;
         case ModelError::InvalidFormat: return ResultCode::InvalidFormat;
         case ModelError::UnknownDeviceType: return ResultCode::UnknownDeviceType;
+        case ModelError::WrongState: return ResultCode::WrongState;
+        case ModelError::FileError: return ResultCode::FileError;
     }
     return ResultCode::InternalError;
 }

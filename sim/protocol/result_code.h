@@ -18,6 +18,8 @@ enum class ResultCode : int {
     WrongState = 8,         // the command does not fit what the instrument is doing
     SelfCheckFailed = 9,
     InternalError = 10,
+    FileError = 11,         // a service-side file or folder cannot be read, created or written
+    TimedOut = 12,          // "wait_data_ready": nothing became ready in time
 };
 
 constexpr int toInt(ResultCode code) { return static_cast<int>(code); }

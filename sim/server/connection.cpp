@@ -43,12 +43,19 @@ void Connection::abort() {
 }
 
 bool Connection::send(const Reply& reply) {
-    const std::string bytes = encodeReply(reply);
-    if (trace_) {
-        traceLine("->", reply.isJson() ? std::string_view(bytes).substr(0, bytes.size() - 1)
-                                       : "[binary " + std::to_string(bytes.size() - 4) + " bytes]");
-    }
     boost::system::error_code ec;
+    if (isSendableBinary(reply)) {
+        // Header and payload in one gathered write, the payload from where it lies (no copy).
+        const auto payload = reply.binary();
+        const auto header = binaryLengthHeader(static_cast<std::uint32_t>(payload.size()));
+        if (trace_) traceLine("->", "[binary " + std::to_string(payload.size()) + " bytes]");
+        const std::array<boost::asio::const_buffer, 2> buffers{boost::asio::buffer(header),
+                                                               boost::asio::buffer(payload.data(), payload.size())};
+        boost::asio::write(socket_, buffers, ec);
+        return !ec;
+    }
+    const std::string bytes = encodeReply(reply);
+    if (trace_) traceLine("->", std::string_view(bytes).substr(0, bytes.size() - 1));
     boost::asio::write(socket_, boost::asio::buffer(bytes), ec);
     return !ec;
 }

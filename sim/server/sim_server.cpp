@@ -24,6 +24,8 @@ SimServer::~SimServer() { stop(); }
 void SimServer::run() { io_.run(); }
 
 void SimServer::stop() {
+    // Ends what runs on the instrument first: it wakes handlers waiting for data ("wait_data_ready").
+    instrument_.resetState();
     boost::asio::post(io_, [this] {
         boost::system::error_code ignored;
         acceptor_.close(ignored);

@@ -3,6 +3,8 @@
 // directory. Measurement features add their own state as further members;
 // members are destroyed in reverse order, so the connection goes last.
 
+#include "acq/acquisition_state.h"
+#include "acq/count_rate_recording.h"
 #include "net/tcp_client.h"
 
 #include <memory>
@@ -18,4 +20,6 @@ public:
     std::unique_ptr<TcpClient> connection;
     // Absolute UTF-8 directory: the log folder and relative output paths hang off it.
     std::string baseDir;
+    vel::CountRateRecordingState countRates;
+    vel::AcquisitionState acquisition;
 };

@@ -10,6 +10,7 @@
 // partial text.
 
 #include <cstdint>
+#include <vector>
 
 namespace ksq {
 
@@ -23,6 +24,17 @@ public:
     static int int64_pairs_to_string(char* buffer, int capacity, const int64_t* pairs, int count);
     // "%.17g,%.17g\n" per pair. Size estimate 80 * count + 1.
     static int double_pairs_to_string(char* buffer, int capacity, const double* pairs, int count);
+
+    // Hex text of raw bytes, appended to out (out is not cleared): two
+    // lower-case digits per byte, high nibble first, and a line feed after
+    // every 8th byte and after the last one. length bytes give
+    // 2 * length + ceil(length / 8) bytes of text; length 0 gives none.
+    // Throws std::length_error when the text cannot be held in out.
+    static void bytesToHexs(const unsigned char* data, uint64_t length, std::vector<uint8_t>& out);
+    // The same text, built 32 bytes at a time with 256-bit vector
+    // instructions where the processor has AVX2 (chosen at run time), and by
+    // bytesToHexs otherwise or for 32 bytes or less.
+    static void fastBytesToHexs(const unsigned char* data, uint64_t length, std::vector<uint8_t>& out);
 };
 
 }  // namespace ksq

@@ -27,8 +27,8 @@ protected:
     CommandContext context_{instrument_, connection_};
 };
 
-TEST_F(DispatcherTest, AnswersEveryDeviceControlCommand) {
-    const std::vector<std::string> expected{
+TEST_F(DispatcherTest, AnswersEveryDeviceControlAcquisitionAndCountRateCommandAndNothingElse) {
+    std::vector<std::string> expected{
         "connect", "disconnect",
         "set_dac", "get_dac", "set_term", "get_term", "set_hts", "get_hts", "set_interdelay", "get_interdelay",
         "set_deadtime", "get_deadtime", "set_edgetype", "get_edgetype", "set_adp", "get_adp", "enable_channel",
@@ -42,6 +42,12 @@ TEST_F(DispatcherTest, AnswersEveryDeviceControlCommand) {
         "get_fwversion", "get_productsn",
         "set_ips", "get_ips", "set_netports", "get_netports", "set_mac", "get_mac",
         "set_wips", "get_wips", "set_wnetports", "get_wnetports", "set_wmac", "get_wmac"};
+    const std::vector<std::string> acquisition_and_rates{
+        "acq_rawdata", "fetch_rawdata", "stop_acq", "wait_data_ready", "is_rawdata_processing",
+        "set_acq_dataformat", "get_acq_dataformat", "convert_to_hex", "sim_acq_stats",
+        "get_single_cps", "get_coins_cps", "start_single_cps_recording", "start_coins_cps_recording",
+        "get_singlecps_data", "get_coinscps_data"};
+    expected.insert(expected.end(), acquisition_and_rates.begin(), acquisition_and_rates.end());
     for (const std::string& name : expected) EXPECT_NE(table_.find(name), nullptr) << name;
     EXPECT_EQ(table_.names().size(), expected.size());
 }

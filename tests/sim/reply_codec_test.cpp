@@ -19,12 +19,21 @@ TEST(ReplyCodec, InvalidUtf8InAnErrorTextIsReplacedNotThrown) {
 }
 
 TEST(ReplyCodec, BinaryRepliesCarryABigEndianLengthBeforeThePayload) {
-    EXPECT_EQ(encodeReply(binaryReply({})), std::string(4, '\0'));
+    EXPECT_EQ(encodeReply(binaryReply(std::vector<std::uint8_t>{})), std::string(4, '\0'));
     std::vector<std::uint8_t> payload(0x010203, 0xab);
     const std::string bytes = encodeReply(binaryReply(payload));
     ASSERT_EQ(bytes.size(), 4u + payload.size());
     EXPECT_EQ(bytes.substr(0, 4), std::string("\x00\x01\x02\x03", 4));
     EXPECT_EQ(static_cast<std::uint8_t>(bytes[4]), 0xab);
+}
+
+TEST(ReplyCodec, SharedPayloadsAreFramedLikeOwnedOnes) {
+    const auto shared = std::make_shared<const std::vector<std::uint8_t>>(std::vector<std::uint8_t>{1, 2, 3});
+    const Reply reply = binaryReply(shared);
+    EXPECT_TRUE(isSendableBinary(reply));
+    EXPECT_EQ(encodeReply(reply), std::string("\x00\x00\x00\x03\x01\x02\x03", 7));
+    EXPECT_EQ(encodeReply(binaryReply(SharedPayload{})), std::string(4, '\0'));
+    EXPECT_FALSE(isSendableBinary(okReply()));
 }
 
 }  // namespace

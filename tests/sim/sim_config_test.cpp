@@ -73,5 +73,32 @@ TEST(SimConfig, MissingFileIsAnError) {
     EXPECT_THROW(loadSimConfig("/nonexistent/dir/sim.ini"), std::runtime_error);
 }
 
+TEST(SimConfig, ReadsAcquisitionStreamAndRateSectionsWithinTheirRanges) {
+    const SimConfig defaults = parseSimConfig("", "test.ini");
+    EXPECT_EQ(defaults.instrument.acquisition.data_dir, ".");
+    EXPECT_EQ(defaults.instrument.acquisition.max_reply_bytes, 8u << 20);
+    EXPECT_EQ(defaults.instrument.stream.chunk_bytes, 4u << 20);
+    EXPECT_EQ(defaults.instrument.stream.total_bytes, 0u);
+    EXPECT_EQ(defaults.instrument.rates.sample_interval_ms, 100);
+
+    const SimConfig c = parseSimConfig(
+        "[acquisition]\ndata_dir = /srv/raw\nbuffer_limit_bytes = 17179869184\n"
+        "[stream]\nchunk_bytes = 16\ntotal_bytes = 2147483648\n"
+        "[rates]\nsample_interval_ms = 1000\nmax_recording_s = 10\n",
+        "test.ini");
+    EXPECT_EQ(c.instrument.acquisition.data_dir, "/srv/raw");
+    EXPECT_EQ(c.instrument.acquisition.buffer_limit_bytes, 16ULL << 30);
+    EXPECT_EQ(c.instrument.stream.chunk_bytes, 16u);
+    EXPECT_EQ(c.instrument.stream.total_bytes, 2ULL << 30);
+    EXPECT_EQ(c.instrument.rates.sample_interval_ms, 1000);
+    EXPECT_EQ(c.instrument.rates.max_recording_s, 10);
+
+    EXPECT_EQ(failureOf("[stream]\nchunk_bytes = 268435457\n"),
+              "test.ini: [stream] chunk_bytes must be 16..268435456");
+    EXPECT_NE(failureOf("[acquisition]\nmax_reply_bytes = 100\n"), "");
+    EXPECT_NE(failureOf("[rates]\nsample_interval_ms = 0\n"), "");
+    EXPECT_NE(failureOf("[stream]\ntotal_bytes = -1\n"), "");
+}
+
 }  // namespace
 }  // namespace veltrano::sim

@@ -1,0 +1,296 @@
+#include "acq/acquisition_stream.h"
+
+#include "acq/local_acquisition.h"
+#include "api/export_boundary.h"
+#include "core/string_utils.h"
+#include "net/call_kinds.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace vel {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kMaxFailedPolls = 3;
+constexpr int kMaxEmptyPolls = 50;
+constexpr auto kFirstPollDelay = 500ms;
+constexpr auto kPollPause = 100us;
+constexpr auto kFirstFetchPause = 100us;
+constexpr auto kLongestFetchPause = 1000us;
+
+constexpr std::string_view kAcquisitionThreadName = "Acq raw data thread";
+
+// Waits for the given time unless a stop is requested (or comes in meanwhile).
+void pauseUnlessStopped(AcquisitionState& acquisition, Clock::duration pause) {
+    std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
+    acquisition.dataReady.wait_until(lock, Clock::now() + pause,
+                                     [&] { return acquisition.stopRequested.load(); });
+}
+
+// Wakes every waiter so that it sees a change made outside the raw buffer
+// lock; taking the lock once first means no waiter can miss the change
+// between testing its condition and starting to wait.
+void wakeAllWaiters(AcquisitionState& acquisition) {
+    { std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex); }
+    acquisition.dataReady.notify_all();
+}
+
+void appendToRawBuffer(AcquisitionState& acquisition, const RawBytes& chunk) {
+    {
+        std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
+        // Without a buffer (released by ci_stop_acq) the bytes are dropped.
+        if (acquisition.rawBuffer) {
+            acquisition.rawBuffer->insert(acquisition.rawBuffer->end(), chunk.begin(), chunk.end());
+        }
+    }
+    acquisition.dataReady.notify_one();
+}
+
+// The polling loop; returns when a stop is requested or the thread gives up.
+void pollRawData(uint64_t handle, AcquisitionState& acquisition) {
+    pauseUnlessStopped(acquisition, kFirstPollDelay);
+    int failedPolls = 0;
+    int emptyPolls = 0;
+    RawBytes chunk;
+    while (!acquisition.stopRequested.load()) {
+        if (fetchRawChunk(handle, chunk) != 0) {
+            if (++failedPolls >= kMaxFailedPolls) {
+                logError(handle, "Fetch raw data failed, stopping acq raw data thread");
+                return;
+            }
+            pauseUnlessStopped(acquisition, kPollPause);
+            continue;
+        }
+        failedPolls = 0;
+        if (chunk.empty()) {
+            if (++emptyPolls >= kMaxEmptyPolls) {
+                logForSession(handle, spdlog::level::info,
+                              "No data received for a while, stopping acq raw data thread");
+                return;
+            }
+            pauseUnlessStopped(acquisition, kPollPause);
+            continue;
+        }
+        appendToRawBuffer(acquisition, chunk);
+        emptyPolls = 0;
+    }
+}
+
+// The acquisition thread's body. Whatever ends it, the stop flag is left set
+// and the local writer thread is woken to drain what is left.
+void runAcquisitionThread(uint64_t handle, AcquisitionState& acquisition) noexcept {
+    try {
+        pollRawData(handle, acquisition);
+    } catch (const std::exception& e) {
+        logOperationException(handle, kAcquisitionThreadName, e);
+    } catch (...) {
+        logOperationUnknownException(handle, kAcquisitionThreadName);
+    }
+    acquisition.stopRequested = true;
+    {
+        std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
+        acquisition.acquisitionThreadRunning = false;
+    }
+    acquisition.dataReady.notify_all();
+}
+
+}  // namespace
+
+void resetAcquisition(uint64_t handle) {
+    SessionPtr session = SessionRegistry::lookup(handle);
+    if (!session) {
+        return;
+    }
+    stopAcquisitionThreads(handle);
+    closeLocalWriter(session->acquisition);
+}
+
+int stopAcquisitionThreads(uint64_t handle) {
+    try {
+        SessionPtr session = SessionRegistry::lookup(handle);
+        if (!session) {
+            return -1;
+        }
+        AcquisitionState& acquisition = session->acquisition;
+        std::lock_guard<std::mutex> control(acquisition.controlMutex);
+        acquisition.stopRequested = true;
+        wakeAllWaiters(acquisition);
+        // The acquisition thread first: the local writer leaves only after it.
+        acquisition.acquisitionThread.join();
+        acquisition.localWriterThread.join();
+        return 0;
+    } catch (const std::exception& e) {
+        logOperationException(handle, "Stop acquisition thread", e);
+    } catch (...) {
+        logOperationUnknownException(handle, "Stop acquisition thread");
+    }
+    return -1;
+}
+
+int startAcquisitionThread(uint64_t handle) {
+    SessionPtr session = SessionRegistry::lookup(handle);
+    if (!session) {
+        return -1;
+    }
+    AcquisitionState& acquisition = session->acquisition;
+    std::lock_guard<std::mutex> control(acquisition.controlMutex);
+    {
+        std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
+        if (!acquisition.rawBuffer) {
+            acquisition.rawBuffer = std::make_shared<RawBytes>();
+        }
+        acquisition.acquisitionThreadRunning = true;
+    }
+    acquisition.stopRequested = false;
+    try {
+        // The thread keeps its session alive; when it drops the last reference,
+        // the session's thread object detaches it instead of joining itself.
+        acquisition.acquisitionThread = WorkerThread([session, handle]() mutable {
+            runAcquisitionThread(handle, session->acquisition);
+            session.reset();
+        });
+    } catch (...) {
+        std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
+        acquisition.acquisitionThreadRunning = false;
+        throw;
+    }
+    return 0;
+}
+
+int fetchRawChunk(uint64_t handle, RawBytes& chunk) {
+    chunk.clear();
+    try {
+        SessionPtr session = SessionRegistry::lookup(handle);
+        if (!session || !session->connection) {
+            return -1;
+        }
+        CommandResponse response = exchange(*session, {{"cmd", "fetch_rawdata"}});
+        if (response.isJson()) {
+            // The reply comes from the peer: text that is not valid UTF-8 is
+            // replaced rather than allowed to fail the log line.
+            const std::string reply =
+                response.getJson().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+            logError(handle, "Fetch raw data failed:" + reply);
+            return -1;
+        }
+        chunk = std::move(response.getBinary());
+        return 0;
+    } catch (const std::exception& e) {
+        logOperationException(handle, "Fetch RAW data", e);
+    } catch (...) {
+        logOperationUnknownException(handle, "Fetch RAW data");
+    }
+    chunk.clear();
+    return -1;
+}
+
+char* takeRawBacklog(RawBytes& buffer, size_t maxBytes, int& size) {
+    const size_t count = std::min(buffer.size(), maxBytes);
+    if (count == 0) {
+        return nullptr;
+    }
+    char* block = static_cast<char*>(std::malloc(count));
+    if (block == nullptr) {
+        return nullptr;
+    }
+    std::memcpy(block, buffer.data(), count);
+    if (count == buffer.size()) {
+        buffer.clear();  // keeps the capacity for the bytes still to come
+    } else {
+        buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count));
+    }
+    size = static_cast<int>(count);
+    return block;
+}
+
+int acquireRawData(uint64_t handle, int dataMode, int duration, const char* folderPath, const char* fileName,
+                   int maxVolumeSize, uint8_t forceClose) {
+    if (duration < 1) {
+        return -1;
+    }
+    return withSession(handle, -1, "Acq raw data", [&](InstInstance&) {
+        resetAcquisition(handle);
+        const int status = callPlain(handle, {{"cmd", "acq_rawdata"},
+                                              {"data_mode", dataMode},
+                                              {"duration", duration},
+                                              {"folder_path", ksq::CStringUtils::safe_string(folderPath)},
+                                              {"file_name", ksq::CStringUtils::safe_string(fileName)},
+                                              {"max_volume_size", maxVolumeSize},
+                                              {"force_close", forceClose == 1}});
+        if (status != 0) {
+            return status;
+        }
+        if (!ksq::CStringUtils::isEmpty(fileName)) {
+            return 0;  // the service stores the data itself
+        }
+        return startAcquisitionThread(handle);
+    });
+}
+
+char* fetchRawData(uint64_t handle, int* size, int timeoutMs) {
+    if (size != nullptr) {
+        *size = 0;
+    }
+    return withSession(handle, static_cast<char*>(nullptr), "Fetch raw data", [&](InstInstance& session) -> char* {
+        AcquisitionState& acquisition = session.acquisition;
+        if (hasLocalWriter(acquisition)) {
+            return nullptr;  // the stream goes to the volume files
+        }
+        const auto start = Clock::now();
+        Clock::duration pause = kFirstFetchPause;
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
+                if (!acquisition.rawBuffer) {
+                    return nullptr;
+                }
+                // Bytes already received are handed over even when the
+                // acquisition has ended; a failed allocation waits like no data.
+                int taken = 0;
+                if (char* block = takeRawBacklog(*acquisition.rawBuffer, kMaxRawBlockBytes, taken)) {
+                    if (size != nullptr) {
+                        *size = taken;
+                    }
+                    return block;
+                }
+                if (acquisition.rawBuffer->empty() && acquisition.stopRequested.load()) {
+                    return nullptr;
+                }
+            }
+            if (Clock::now() - start > std::chrono::milliseconds(timeoutMs)) {
+                return nullptr;
+            }
+            std::this_thread::sleep_until(Clock::now() + pause);
+            pause = std::min<Clock::duration>(pause * 2, kLongestFetchPause);
+        }
+    });
+}
+
+int stopAcquisition(uint64_t handle) {
+    // The service is told first; the local writer still drains what arrives
+    // until the threads are joined.
+    const int status = callPlain(handle, {{"cmd", "stop_acq"}});
+    return withSession(handle, -1, "Stop acq", [&](InstInstance& session) {
+        AcquisitionState& acquisition = session.acquisition;
+        stopAcquisitionThreads(handle);
+        {
+            std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
+            acquisition.rawBuffer.reset();  // unfetched bytes are dropped
+            acquisition.stopRequested = true;
+        }
+        std::lock_guard<std::mutex> control(acquisition.controlMutex);
+        acquisition.acquisitionThread.join();
+        return status;
+    });
+}
+
+}  // namespace vel

@@ -1,0 +1,58 @@
+#pragma once
+// The raw data stream from the service. Without a file name an acquisition
+// runs the acquisition thread, which keeps sending "fetch_rawdata" and appends
+// every payload to the session's raw buffer; callers take the backlog with
+// ci_fetch_rawdata, or the local writer drains it to volume files.
+//
+// The acquisition thread holds a shared reference to its session (so the
+// session outlives ci_destroy until the thread ends) and looks the handle up
+// for every fetch. It waits 500 ms before the first poll, polls back to back
+// while data arrives and pauses 100 us after an empty or failed poll. It ends
+// when a stop is requested (waking at once from a pause), after 3 failed polls
+// in a row or after 50 empty polls in a row; then it sets the stop flag, marks
+// itself ended and wakes every waiter of the data-ready signal. The stops and
+// the next start join it under the acquisition control lock.
+
+#include "acq/acquisition_state.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+namespace vel {
+
+// The largest block ci_fetch_rawdata hands over at once: sizes are signed 32-bit.
+inline constexpr size_t kMaxRawBlockBytes = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+
+// Stops and joins the threads of a running acquisition, then closes a local
+// writer that is still open. Run at the start of every acquisition.
+void resetAcquisition(uint64_t handle);
+
+// Sets the stop flag, wakes every waiter and joins the acquisition thread and
+// the local writer thread. 0, or -1 for an unknown handle or an exception
+// (logged as "Stop acquisition thread exception: ...").
+int stopAcquisitionThreads(uint64_t handle);
+
+// Creates the raw buffer when the session has none (an existing one keeps its
+// bytes), clears the stop flag and starts the acquisition thread. 0, or -1 for
+// an unknown handle.
+int startAcquisitionThread(uint64_t handle);
+
+// One "fetch_rawdata" exchange: 0 with the payload in chunk (empty when the
+// service has nothing yet), or -1: no session or connection (not logged), a
+// JSON reply ("Fetch raw data failed:<reply>") or an exception ("Fetch RAW
+// data exception: ...").
+int fetchRawChunk(uint64_t handle, RawBytes& chunk);
+
+// Moves up to maxBytes from the front of buffer into a new malloc block and
+// stores their count in size. Null (buffer untouched) when buffer is empty or
+// the block cannot be allocated.
+char* takeRawBacklog(RawBytes& buffer, size_t maxBytes, int& size);
+
+// The work of ci_acq_rawdata, ci_fetch_rawdata and ci_stop_acq.
+int acquireRawData(uint64_t handle, int dataMode, int duration, const char* folderPath, const char* fileName,
+                   int maxVolumeSize, uint8_t forceClose);
+char* fetchRawData(uint64_t handle, int* size, int timeoutMs);
+int stopAcquisition(uint64_t handle);
+
+}  // namespace vel

@@ -1,0 +1,200 @@
+#include "acq/async_file_writer.h"
+
+#include "acq/platform_impl.h"
+#include "core/io_utils.h"
+
+#include <algorithm>
+#include <iostream>
+#include <limits>
+#include <stdexcept>
+
+namespace ksq {
+
+namespace {
+
+int64_t maximumVolumeBytes(int maxVolumeSize) {
+    return maxVolumeSize > 0 ? static_cast<int64_t>(maxVolumeSize) * AsyncFileWriter::kMebibyte : -1;
+}
+
+}  // namespace
+
+AsyncFileWriter::AsyncFileWriter(const std::string& path, int maxVolumeSize, uint64_t initialMapSize,
+                                 uint64_t expandStep)
+    : basePath_(CIOUtils::fromUtf8String(path)), maxVolumeBytes_(maximumVolumeBytes(maxVolumeSize)) {
+    {
+        std::lock_guard<std::mutex> lock(writerMutex_);
+        openCurrentVolume(initialMapSize, expandStep);
+    }
+    // Holds this writer; ends when the destructor sets the stop flag.
+    worker_ = std::thread([this] { runWorker(); });
+}
+
+AsyncFileWriter::~AsyncFileWriter() {
+    {
+        // Set under the queue mutex so the worker cannot miss the wake-up.
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        stopFlag_ = true;
+    }
+    queueSignal_.notify_all();
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    flush();
+    std::lock_guard<std::mutex> lock(writerMutex_);
+    closeCurrentVolumeLocked();
+}
+
+bool AsyncFileWriter::writeData(const char* data, uint64_t size) {
+    if (data == nullptr || size == 0) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(writerMutex_);
+    uint64_t remaining = size;
+    while (remaining > 0) {
+        // Closed, or left without a view by a failed switch or growth.
+        if (!platform_ || platform_->view() == nullptr || platform_->mappedSize() == 0) {
+            return false;
+        }
+        const uint64_t limit = maxVolumeBytes_ > 0 ? static_cast<uint64_t>(maxVolumeBytes_)
+                                                   : static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+        const uint64_t written = platform_->writtenSize();
+        if (written >= limit) {
+            // The switch happens under the same lock as the full check, so two
+            // writers can never both switch for one full volume.
+            if (!switchToNextVolume()) {
+                std::cerr << "Error: Failed to switch to next volume\n";
+                return false;
+            }
+            continue;
+        }
+        const uint64_t chunk = std::min(limit - written, remaining);
+        const uint64_t end = written + chunk;
+        if (end > platform_->mappedSize() && !platform_->safeExpand(end)) {
+            std::cerr << "Error: Failed to expand mapped file\n";
+            return false;
+        }
+        platform_->prepareWrite(written, chunk);
+        std::copy_n(data, static_cast<size_t>(chunk), platform_->view() + written);
+        platform_->advanceWritten(chunk);
+        data += chunk;
+        remaining -= chunk;
+    }
+    return true;
+}
+
+void AsyncFileWriter::flush() {
+    std::lock_guard<std::mutex> lock(writerMutex_);
+    if (platform_) {
+        platform_->flushWritten();
+    }
+}
+
+void AsyncFileWriter::asyncFlush() {
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        tasks_.push([this] { flush(); });
+    }
+    queueSignal_.notify_one();
+}
+
+bool AsyncFileWriter::close() {
+    std::lock_guard<std::mutex> lock(writerMutex_);
+    if (!platform_) {
+        return true;
+    }
+    const bool flushed = platform_->flushWritten();
+    return closeCurrentVolumeLocked() && flushed;
+}
+
+std::filesystem::path AsyncFileWriter::getVolumeFileName(int index) const {
+    return volumeFileName(basePath_, index);
+}
+
+std::filesystem::path AsyncFileWriter::volumeFileName(const std::filesystem::path& basePath, int index) {
+    if (index <= 0) {
+        return basePath;
+    }
+    const std::string text = CIOUtils::toUtf8String(basePath);
+    // The last '.' of the whole text, directories included.
+    size_t cut = text.rfind('.');
+    if (cut == std::string::npos || cut == 0) {
+        cut = text.size();
+    }
+    std::string name;
+    name.append(text, 0, cut);
+    name.push_back('_');
+    name.append(std::to_string(index));
+    name.append(text, cut, std::string::npos);
+    return CIOUtils::fromUtf8String(name);
+}
+
+int AsyncFileWriter::currentVolumeIndex() const {
+    return volumeIndex_.load();
+}
+
+void AsyncFileWriter::openCurrentVolume(uint64_t initialSize, uint64_t expandStep) {
+    const std::filesystem::path name = getVolumeFileName(volumeIndex_.load());
+    platform_ = std::make_unique<PlatformImpl>();
+    platform_->setExpandStep(expandStep);
+    if (name.has_parent_path()) {
+        std::filesystem::create_directories(name.parent_path());
+    }
+    if (!platform_->openFile(name)) {
+        throw std::runtime_error("Failed to open volume file: " + CIOUtils::toUtf8String(name));
+    }
+    const uint64_t initial = maxVolumeBytes_ > 0 && static_cast<uint64_t>(maxVolumeBytes_) < initialSize
+                                 ? static_cast<uint64_t>(maxVolumeBytes_)
+                                 : initialSize;
+    if (!platform_->mapFile(initial)) {
+        throw std::runtime_error("Initial mmap failed for volume: " + CIOUtils::toUtf8String(name));
+    }
+}
+
+bool AsyncFileWriter::switchToNextVolume() {
+    const uint64_t expandStep = platform_ ? platform_->expandStep() : kDefaultMapSize;
+    closeCurrentVolumeLocked();
+    volumeIndex_.fetch_add(1);
+    const uint64_t initial = maxVolumeBytes_ > 0
+                                 ? std::min(static_cast<uint64_t>(maxVolumeBytes_), kDefaultMapSize)
+                                 : kDefaultMapSize;
+    try {
+        openCurrentVolume(initial, expandStep);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+bool AsyncFileWriter::closeCurrentVolumeLocked() {
+    if (!platform_) {
+        return true;
+    }
+    platform_->unmapFile();
+    const bool closed = platform_->truncateAndClose();
+    platform_.reset();
+    return closed;
+}
+
+void AsyncFileWriter::runWorker() {
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock<std::mutex> lock(queueMutex_);
+            queueSignal_.wait(lock, [this] { return stopFlag_.load() || !tasks_.empty(); });
+            if (stopFlag_) {
+                return;  // tasks still queued are dropped
+            }
+            task = std::move(tasks_.front());
+            tasks_.pop();
+        }
+        try {
+            task();
+        } catch (const std::exception& e) {
+            std::cerr << "File writer task exception: " << e.what() << '\n';
+        } catch (...) {
+            std::cerr << "File writer task unknown exception\n";
+        }
+    }
+}
+
+}  // namespace ksq

@@ -1,0 +1,150 @@
+#include "acq/local_acquisition.h"
+
+#include "acq/acquisition_stream.h"
+#include "acq/async_file_writer.h"
+#include "api/export_boundary.h"
+#include "core/io_utils.h"
+#include "core/string_utils.h"
+#include "net/call_kinds.h"
+
+#include <string_view>
+
+namespace vel {
+namespace {
+
+constexpr const char* kDefaultRawFolder = "raw";
+constexpr std::string_view kLocalWriterThreadName = "RAW writer thread";
+
+bool hasBytes(const std::shared_ptr<RawBytes>& buffer) {
+    return buffer && !buffer->empty();
+}
+
+// Moves every batch that accumulated in the raw buffer into the writer, until
+// the acquisition thread has ended and nothing is left.
+void drainIntoWriter(AcquisitionState& acquisition) {
+    // Swapped with the raw buffer, so the two vectors keep their capacity
+    // and a steady stream reuses the same storage.
+    RawBytes batch;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
+            acquisition.dataReady.wait(lock, [&] {
+                return !acquisition.acquisitionThreadRunning || hasBytes(acquisition.rawBuffer);
+            });
+            if (!hasBytes(acquisition.rawBuffer)) {
+                return;  // the acquisition has ended and everything is written
+            }
+            batch.clear();
+            batch.swap(*acquisition.rawBuffer);
+        }
+        std::lock_guard<std::mutex> lock(acquisition.writerMutex);
+        if (acquisition.localWriter) {
+            // A failed write is reported by the writer itself; the next batch
+            // is still offered.
+            acquisition.localWriter->writeData(reinterpret_cast<const char*>(batch.data()), batch.size());
+            acquisition.localWriter->flush();
+        }
+    }
+}
+
+void runLocalWriterThread(uint64_t handle, AcquisitionState& acquisition) noexcept {
+    try {
+        drainIntoWriter(acquisition);
+        closeLocalWriter(acquisition);
+    } catch (const std::exception& e) {
+        logOperationException(handle, kLocalWriterThreadName, e);
+    } catch (...) {
+        logOperationUnknownException(handle, kLocalWriterThreadName);
+    }
+}
+
+void startLocalWriterThread(InstInstance& session, uint64_t handle) {
+    AcquisitionState& acquisition = session.acquisition;
+    std::lock_guard<std::mutex> control(acquisition.controlMutex);
+    // Holds a shared reference, like the acquisition thread: the session
+    // cannot go away under it even after ci_destroy.
+    acquisition.localWriterThread = WorkerThread([self = session.shared_from_this(), handle]() mutable {
+        runLocalWriterThread(handle, self->acquisition);
+        self.reset();
+    });
+}
+
+}  // namespace
+
+std::string rawFileExtension(int dataFormat) {
+    switch (dataFormat) {
+    case 1:
+        return ".dat";
+    case 2:
+        return ".csv";
+    default:
+        return ".bin";
+    }
+}
+
+void closeLocalWriter(AcquisitionState& acquisition) {
+    std::lock_guard<std::mutex> lock(acquisition.writerMutex);
+    if (acquisition.localWriter) {
+        acquisition.localWriter->flush();
+        acquisition.localWriter->close();
+        acquisition.localWriter.reset();
+    }
+    acquisition.localOutputPath.clear();
+}
+
+bool hasLocalWriter(AcquisitionState& acquisition) {
+    std::lock_guard<std::mutex> lock(acquisition.writerMutex);
+    return acquisition.localWriter != nullptr;
+}
+
+int acquireRawDataLocal(uint64_t handle, int dataMode, int duration, const char* folderPath,
+                        const char* fileName, int maxVolumeSize, uint8_t forceClose) {
+    if (duration < 1) {
+        return -1;
+    }
+    return withSession(handle, -1, "Acq raw data local", [&](InstInstance& session) {
+        resetAcquisition(handle);
+        const int status = callPlain(handle, {{"cmd", "acq_rawdata"},
+                                              {"data_mode", dataMode},
+                                              {"duration", duration},
+                                              {"force_close", forceClose == 1}});
+        // Only a failed exchange stops here; a service code still starts the stream.
+        if (status == -1) {
+            return -1;
+        }
+        if (startAcquisitionThread(handle) == -1) {
+            return -1;
+        }
+        if (ksq::CStringUtils::isEmpty(fileName)) {
+            return 0;
+        }
+
+        const int dataFormat = callReturningInt(handle, {{"cmd", "get_acq_dataformat"}});
+        std::string name = fileName;
+        ksq::CIOUtils::prepareFileName(name, rawFileExtension(dataFormat));
+        const std::string folder = ksq::CStringUtils::isEmpty(folderPath) ? kDefaultRawFolder : folderPath;
+        const std::string fullFolder = ksq::CIOUtils::resolveBasePath(folder, session.baseDir);
+        if (fullFolder.empty()) {
+            logError(handle, "Get full folder path failed");
+            return -1;
+        }
+        const std::string path = fullFolder + "/" + name;
+
+        // Without a writer the acquisition keeps running: its data can still
+        // be taken with ci_fetch_rawdata.
+        try {
+            auto writer = std::make_shared<ksq::AsyncFileWriter>(
+                path, maxVolumeSize, ksq::AsyncFileWriter::kDefaultMapSize, ksq::AsyncFileWriter::kDefaultMapSize);
+            std::lock_guard<std::mutex> lock(session.acquisition.writerMutex);
+            session.acquisition.localWriter = std::move(writer);
+            session.acquisition.localOutputPath = path;
+        } catch (const std::exception& e) {
+            logError(handle, std::string("Writer creation failed: ") + e.what());
+            return -1;
+        }
+        startLocalWriterThread(session, handle);
+        return 0;
+    });
+}
+
+}  // namespace vel

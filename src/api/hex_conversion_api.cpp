@@ -1,0 +1,51 @@
+// Raw-to-hex conversion: by the service on its own files (ci_convert_to_hex)
+// or by the library on the caller's files (ci_convert_to_hex_local).
+
+#include <veltranoapi/veltranoapi.h>
+
+#include "acq/nbin_file_converter.h"
+#include "api/export_boundary.h"
+#include "api/inst_instance.h"
+#include "api/session_log.h"
+#include "net/call_kinds.h"
+
+#include <string>
+
+namespace {
+
+constexpr const char* kEmptyBinFileMessage = "Empty bin file name specified";
+
+bool isEmptyText(const char* text) {
+    return text == nullptr || text[0] == '\0';
+}
+
+std::string textOrEmpty(const char* text) {
+    return text == nullptr ? std::string() : std::string(text);
+}
+
+}  // namespace
+
+extern "C" {
+
+CI_API int ci_convert_to_hex(uint64_t handle, const char* bin_file, const char* hex_file) {
+    if (isEmptyText(bin_file)) {
+        vel::logError(handle, kEmptyBinFileMessage);
+        return -1;
+    }
+    return vel::callPlain(handle, {{"cmd", "convert_to_hex"},
+                                   {"bin_file", std::string(bin_file)},
+                                   {"hex_file", textOrEmpty(hex_file)}});
+}
+
+CI_API int ci_convert_to_hex_local(uint64_t handle, const char* bin_file, const char* hex_file) {
+    if (isEmptyText(bin_file)) {
+        vel::logError(handle, kEmptyBinFileMessage);
+        return -1;
+    }
+    return vel::withSession(handle, -1, "Convert to hex local", [&](InstInstance& session) {
+        NBinFileConverter converter(bin_file, textOrEmpty(hex_file), session.baseDir);
+        return converter.convert() ? 0 : -1;
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,205 @@
+// Raw acquisitions through the shared library against the simulator: the bytes
+// fetched in memory, or written to volume files, must be exactly the stream
+// the simulator produced. The simulator reports the length and FNV-1a 64
+// checksum of what it produced and handed out ("sim_acq_stats"), asked on a
+// second connection of the test's own.
+
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
+
+#include <veltranoapi/veltranoapi.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr int kDurationSeconds = 2;
+constexpr int64_t kDurationPs = int64_t{kDurationSeconds} * 1000000000000;
+
+// A JSON-line connection to the simulator beside the library's own.
+class StatsConnection {
+public:
+    explicit StatsConnection(int port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            throw std::runtime_error("cannot connect to the simulator");
+        }
+    }
+    ~StatsConnection() { ::close(fd_); }
+    StatsConnection(const StatsConnection&) = delete;
+    StatsConnection& operator=(const StatsConnection&) = delete;
+
+    // The "data" members of the last acquisition.
+    json stats() {
+        const std::string request = "{\"cmd\":\"sim_acq_stats\"}\n";
+        if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+            throw std::runtime_error("cannot send to the simulator");
+        }
+        std::string line;
+        char c = 0;
+        while (::recv(fd_, &c, 1, 0) == 1 && c != '\n') {
+            line.push_back(c);
+        }
+        return json::parse(line).at("data");
+    }
+
+private:
+    int fd_;
+};
+
+std::string fnv1a64(const std::string& bytes) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (unsigned char b : bytes) {
+        hash = (hash ^ b) * 0x100000001b3ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+template <class T>
+T readLittleEndian(const std::string& bytes, size_t offset) {
+    T value{};
+    std::memcpy(&value, bytes.data() + offset, sizeof value);  // the test hosts are little-endian
+    return value;
+}
+
+// The stream holds whole records in time order, numbered from 0 without a gap,
+// all within the acquisition's duration: no byte was lost, doubled or moved.
+void expectConsecutiveRecords(const std::string& stream, size_t recordSize) {
+    ASSERT_EQ(stream.size() % recordSize, 0u);
+    const size_t records = stream.size() / recordSize;
+    ASSERT_GT(records, 1000u);
+    int64_t previousTag = 0;
+    for (size_t i = 0; i < records; ++i) {
+        const size_t at = i * recordSize;
+        const auto tag = readLittleEndian<int64_t>(stream, at);
+        const auto channel = readLittleEndian<uint32_t>(stream, at + 8);
+        const auto sequence = readLittleEndian<uint32_t>(stream, at + 12);
+        ASSERT_EQ(sequence, static_cast<uint32_t>(i)) << "record " << i;
+        ASSERT_GE(tag, previousTag) << "record " << i;
+        ASSERT_LT(tag, kDurationPs) << "record " << i;
+        ASSERT_GE(channel, 1u) << "record " << i;
+        previousTag = tag;
+    }
+}
+
+class RawAcquisitionEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim_ = std::make_unique<vtest::SimProcess>(VELTRANO_SIM_EXECUTABLE);
+        handle = ci_create(vtest::writeLibraryConfig(dir.str(), sim_->port()).c_str(), dir.str().c_str());
+        ASSERT_NE(handle, 0u);
+        stats_ = std::make_unique<StatsConnection>(sim_->port());
+    }
+    void TearDown() override {
+        ci_destroy(handle);
+        stats_.reset();
+        sim_.reset();
+    }
+
+    // Waits until the simulator has produced the whole duration and the
+    // library has fetched all of it.
+    json waitUntilEverythingFetched() {
+        for (;;) {
+            json s = stats_->stats();
+            if (s.at("state") != "running" && s.at("bytes_pending") == 0) {
+                return s;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+
+    // The final report, once it must match what the library received.
+    void expectStreamMatches(const json& s, const std::string& received) {
+        EXPECT_EQ(s.at("state"), "ended");
+        EXPECT_EQ(s.at("bytes_dropped"), 0);
+        EXPECT_EQ(s.at("bytes_pending"), 0);
+        EXPECT_EQ(s.at("bytes_produced"), received.size());
+        EXPECT_EQ(s.at("bytes_fetched"), received.size());
+        EXPECT_EQ(s.at("produced_fnv1a64"), fnv1a64(received));
+        EXPECT_EQ(s.at("fetched_fnv1a64"), fnv1a64(received));
+    }
+
+    veltest::TempDir dir;
+    uint64_t handle = 0;
+
+private:
+    std::unique_ptr<vtest::SimProcess> sim_;
+    std::unique_ptr<StatsConnection> stats_;
+};
+
+TEST_F(RawAcquisitionEndToEnd, BytesFetchedInMemoryAreExactlyTheProducedStream) {
+    ASSERT_EQ(ci_set_acq_dataformat(handle, 0), 0);
+    ASSERT_EQ(ci_acq_rawdata(handle, 0, kDurationSeconds, "", "", 0, 0), 0);
+    // With a long time-out, null means the library's thread has given up after
+    // the duration and every byte it received has been handed over.
+    std::string received;
+    int size = 0;
+    while (char* block = ci_fetch_rawdata(handle, &size, 60000)) {
+        received.append(block, static_cast<size_t>(size));
+        ci_free_char_data(block);
+    }
+    expectStreamMatches(waitUntilEverythingFetched(), received);
+    expectConsecutiveRecords(received, 16);
+    EXPECT_EQ(ci_stop_acq(handle), 0);
+}
+
+TEST_F(RawAcquisitionEndToEnd, VolumeFilesHoldExactlyTheProducedStream) {
+    ASSERT_EQ(ci_set_acq_dataformat(handle, 1), 0);
+    const fs::path folder = dir.path() / "volumes";
+    ASSERT_EQ(ci_acq_rawdata_local(handle, 0, kDurationSeconds, folder.string().c_str(), "run", 1, 0), 0);
+    const json s = waitUntilEverythingFetched();
+    // The stop joins the writer, which writes what it still holds and closes
+    // the last volume before the call returns.
+    EXPECT_EQ(ci_stop_acq(handle), 0);
+
+    // run_<timestamp>.dat, then run_<timestamp>_1.dat, _2, ... in index order.
+    std::map<int, fs::path> volumes;
+    const std::regex name("run_[0-9]{14}(_([0-9]+))?\\.dat");
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::smatch m;
+        const std::string file = entry.path().filename().string();
+        ASSERT_TRUE(std::regex_match(file, m, name)) << file;
+        volumes[m[2].matched ? std::stoi(m[2].str()) : 0] = entry.path();
+    }
+    ASSERT_GE(volumes.size(), 2u);
+    std::string stored;
+    int expectedIndex = 0;
+    for (const auto& [index, path] : volumes) {
+        ASSERT_EQ(index, expectedIndex++);
+        const std::string bytes = veltest::readTextFile(path);
+        if (index + 1 < static_cast<int>(volumes.size())) {
+            EXPECT_EQ(bytes.size(), 1048576u) << path;
+        }
+        stored += bytes;
+    }
+    expectStreamMatches(s, stored);
+    expectConsecutiveRecords(stored, 24);
+}
+
+}  // namespace
