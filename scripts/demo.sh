@@ -2,7 +2,8 @@
 # The main job: installs what is needed, builds the library, the simulator and
 # the examples, starts the simulator on a free port, runs the example
 # programs against it (list devices, link, configure channels, status and
-# identity) and stops the simulator again. Results go to
+# identity; count rates and a 2-second raw acquisition into volume files) and
+# stops the simulator again. Results go to
 # demo-output/ (override with OUT=dir).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +12,7 @@ out=${OUT:-"$root/demo-output"}
 
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target veltranoapi veltrano-sim example_quickstart example_instrument_tour
+cmake --build --preset default -j "$(nproc)" --target veltranoapi veltrano-sim example_quickstart example_instrument_tour example_rates_and_raw
 
 mkdir -p "$out"
 sim="$root/build/default/sim/veltrano-sim"
@@ -30,4 +31,6 @@ printf '[server]\nserver.ip = 127.0.0.1\nserver.port = %s\n' "$port" >"$out/serv
 "$root/build/default/examples/quickstart" "$out/service.ini" "$out"
 echo
 "$root/build/default/examples/instrument_tour" "$out/service.ini" "$out"
+echo
+"$root/build/default/examples/rates_and_raw" "$out/service.ini" "$out"
 echo "log: $out/log/veltranoapi.log"

@@ -29,6 +29,8 @@ namespace vel {
 
 using RawBytes = std::vector<uint8_t>;
 
+constexpr size_t kLocalBacklogLimit = size_t{32} << 20;
+
 struct AcquisitionState {
     std::mutex rawBufferMutex;
     // Notified (one waiter) after every append; notified (all waiters) when an
@@ -40,6 +42,14 @@ struct AcquisitionState {
     // True from the start of the acquisition thread until its very last step:
     // the local writer leaves only when it is false and the buffer is empty.
     bool acquisitionThreadRunning = false;
+    // True while the local writer thread drains the buffer into volume files.
+    // The acquisition thread then holds back once kLocalBacklogLimit bytes
+    // wait, so a disk slower than the network bounds memory instead of
+    // filling it; the service keeps the rest until the next poll.
+    bool localWriterDraining = false;
+    // Notified when the local writer has taken a batch, when it ends and when
+    // a stop is requested.
+    std::condition_variable backlogShrunk;
 
     // False while the acquisition thread is meant to run. Read by the threads
     // without a lock; set by the thread when it gives up and by the stops.

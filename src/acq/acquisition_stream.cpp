@@ -42,11 +42,16 @@ void pauseUnlessStopped(AcquisitionState& acquisition, Clock::duration pause) {
 void wakeAllWaiters(AcquisitionState& acquisition) {
     { std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex); }
     acquisition.dataReady.notify_all();
+    acquisition.backlogShrunk.notify_all();
 }
 
 void appendToRawBuffer(AcquisitionState& acquisition, const RawBytes& chunk) {
     {
-        std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
+        std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
+        acquisition.backlogShrunk.wait(lock, [&] {
+            return !acquisition.localWriterDraining || !acquisition.rawBuffer ||
+                   acquisition.rawBuffer->size() < kLocalBacklogLimit || acquisition.stopRequested.load();
+        });
         // Without a buffer (released by ci_stop_acq) the bytes are dropped.
         if (acquisition.rawBuffer) {
             acquisition.rawBuffer->insert(acquisition.rawBuffer->end(), chunk.begin(), chunk.end());

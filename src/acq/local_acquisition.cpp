@@ -37,6 +37,7 @@ void drainIntoWriter(AcquisitionState& acquisition) {
             batch.clear();
             batch.swap(*acquisition.rawBuffer);
         }
+        acquisition.backlogShrunk.notify_one();
         std::lock_guard<std::mutex> lock(acquisition.writerMutex);
         if (acquisition.localWriter) {
             // A failed write is reported by the writer itself; the next batch
@@ -45,6 +46,14 @@ void drainIntoWriter(AcquisitionState& acquisition) {
             acquisition.localWriter->flush();
         }
     }
+}
+
+void stopHoldingBack(AcquisitionState& acquisition) noexcept {
+    {
+        std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
+        acquisition.localWriterDraining = false;
+    }
+    acquisition.backlogShrunk.notify_all();
 }
 
 void runLocalWriterThread(uint64_t handle, AcquisitionState& acquisition) noexcept {
@@ -56,17 +65,28 @@ void runLocalWriterThread(uint64_t handle, AcquisitionState& acquisition) noexce
     } catch (...) {
         logOperationUnknownException(handle, kLocalWriterThreadName);
     }
+    // Whatever ended the writer, the acquisition thread must not wait for it.
+    stopHoldingBack(acquisition);
 }
 
 void startLocalWriterThread(InstInstance& session, uint64_t handle) {
     AcquisitionState& acquisition = session.acquisition;
     std::lock_guard<std::mutex> control(acquisition.controlMutex);
+    {
+        std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
+        acquisition.localWriterDraining = true;
+    }
     // Holds a shared reference, like the acquisition thread: the session
     // cannot go away under it even after ci_destroy.
-    acquisition.localWriterThread = WorkerThread([self = session.shared_from_this(), handle]() mutable {
-        runLocalWriterThread(handle, self->acquisition);
-        self.reset();
-    });
+    try {
+        acquisition.localWriterThread = WorkerThread([self = session.shared_from_this(), handle]() mutable {
+            runLocalWriterThread(handle, self->acquisition);
+            self.reset();
+        });
+    } catch (...) {
+        stopHoldingBack(acquisition);
+        throw;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,284 @@
+// Raw stream throughput from the simulator in its stream mode (2 GiB in 4 MiB
+// replies): the library's ci_acq_rawdata + ci_fetch_rawdata loop (target: at
+// least 0.75x) and ci_acq_rawdata_local into 1 GiB volume files (target: at
+// least 0.6x), each against a minimal client that sends "fetch_rawdata" and
+// reads the frames into one reused buffer, without the library. Best of two
+// alternating rounds. While the local acquisition runs, the process's
+// anonymous resident memory (RssAnon) is sampled; it must stay under 256 MiB.
+//
+// The library's first poll comes 500 ms after the start (the acquisition
+// thread's fixed pause); that pause is not transfer time and is taken out of
+// the library's figures. Everything else, from the start call to the last byte
+// in the caller's hands (or in a closed volume file), is counted.
+// Run: build with -DVELTRANO_BUILD_BENCH=ON, then ./bench/raw_stream_bench
+
+#include "api/inst_instance.h"
+#include "api/session_registry.h"
+#include "bench_support.h"
+#include "support/sim_process.h"
+
+#include <veltranoapi/veltranoapi.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+using namespace velbench;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint64_t kTotal = 2048 * kMiB;
+constexpr uint64_t kChunk = 4 * kMiB;
+constexpr double kFirstPollPause = 0.5;
+constexpr uint64_t kRssLimit = 256 * kMiB;
+
+// The minimal client: one socket, one JSON line per request, frames read
+// straight into a reused buffer.
+class MinimalClient {
+public:
+    explicit MinimalClient(int port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            throw std::runtime_error("cannot connect to the simulator");
+        }
+        const int one = 1;
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    }
+    ~MinimalClient() { ::close(fd_); }
+    MinimalClient(const MinimalClient&) = delete;
+    MinimalClient& operator=(const MinimalClient&) = delete;
+
+    void send(const std::string& line) {
+        size_t offset = 0;
+        while (offset < line.size()) {
+            const ssize_t n = ::send(fd_, line.data() + offset, line.size() - offset, MSG_NOSIGNAL);
+            if (n <= 0) {
+                throw std::runtime_error("send failed");
+            }
+            offset += static_cast<size_t>(n);
+        }
+    }
+
+    std::string readLine() {
+        std::string line;
+        char c = 0;
+        while (::recv(fd_, &c, 1, 0) == 1 && c != '\n') {
+            line += c;
+        }
+        return line;
+    }
+
+    // Reads one binary frame into buffer; returns its payload size.
+    size_t readFrame(std::vector<unsigned char>& buffer) {
+        unsigned char header[4];
+        readExact(header, sizeof header);
+        const size_t size = (size_t{header[0]} << 24) | (size_t{header[1]} << 16) | (size_t{header[2]} << 8) |
+                            size_t{header[3]};
+        if (buffer.size() < size) {
+            buffer.resize(size);
+        }
+        readExact(buffer.data(), size);
+        return size;
+    }
+
+private:
+    void readExact(unsigned char* destination, size_t size) {
+        size_t got = 0;
+        while (got < size) {
+            const ssize_t n = ::recv(fd_, destination + got, size - got, 0);
+            if (n <= 0) {
+                throw std::runtime_error("connection ended");
+            }
+            got += static_cast<size_t>(n);
+        }
+    }
+
+    int fd_ = -1;
+};
+
+void writeAll(int fd, const unsigned char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n <= 0) {
+            throw std::runtime_error("write failed");
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
+// The minimal client's whole stream; with a file path, every frame is also
+// written to that file with write(2).
+double baselineSeconds(int port, const fs::path& file = {}) {
+    MinimalClient client(port);
+    std::vector<unsigned char> buffer;
+    const double seconds = timeSeconds([&] {
+        const int fd = file.empty() ? -1 : ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        client.send("{\"cmd\":\"acq_rawdata\",\"data_mode\":1,\"duration\":600}\n");
+        client.readLine();
+        uint64_t received = 0;
+        while (received < kTotal) {
+            client.send("{\"cmd\":\"fetch_rawdata\"}\n");
+            const size_t size = client.readFrame(buffer);
+            if (fd >= 0) {
+                writeAll(fd, buffer.data(), size);
+            }
+            received += size;
+        }
+        client.send("{\"cmd\":\"stop_acq\"}\n");
+        client.readLine();
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    });
+    if (!file.empty()) {
+        fs::remove(file);
+    }
+    return seconds;
+}
+
+double memorySeconds(uint64_t handle) {
+    uint64_t received = 0;
+    const double seconds = timeSeconds([&] {
+        if (ci_acq_rawdata(handle, 1, 600, nullptr, nullptr, 0, 0) != 0) {
+            throw std::runtime_error("ci_acq_rawdata failed");
+        }
+        while (received < kTotal) {
+            int size = 0;
+            char* bytes = ci_fetch_rawdata(handle, &size, 5000);
+            if (bytes == nullptr) {
+                break;
+            }
+            received += static_cast<uint64_t>(size);
+            ci_free_char_data(bytes);
+        }
+        ci_stop_acq(handle);
+    });
+    if (received != kTotal) {
+        std::printf("  memory mode received %llu of %llu bytes\n", static_cast<unsigned long long>(received),
+                    static_cast<unsigned long long>(kTotal));
+    }
+    return seconds - kFirstPollPause;
+}
+
+uint64_t rssAnonBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("RssAnon:", 0) == 0) {
+            return std::stoull(line.substr(8)) * 1024;
+        }
+    }
+    return 0;
+}
+
+// True once the acquisition thread has ended and the local writer has closed
+// the last volume, i.e. every byte is in a file.
+bool localAcquisitionDone(uint64_t handle) {
+    const auto session = vel::SessionRegistry::lookup(handle);
+    auto& acquisition = session->acquisition;
+    {
+        std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
+        if (acquisition.acquisitionThreadRunning) {
+            return false;
+        }
+    }
+    std::lock_guard<std::mutex> lock(acquisition.writerMutex);
+    return acquisition.localWriter == nullptr;
+}
+
+uint64_t filesBytes(const fs::path& folder) {
+    uint64_t total = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        total += entry.file_size();
+    }
+    return total;
+}
+
+double localSeconds(uint64_t handle, const fs::path& folder, uint64_t& peakRss) {
+    fs::remove_all(folder);
+    std::atomic<bool> sampling{true};
+    std::thread sampler([&] {
+        while (sampling) {
+            peakRss = std::max(peakRss, rssAnonBytes());
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const double seconds = timeSeconds([&] {
+        if (ci_acq_rawdata_local(handle, 1, 600, folder.c_str(), "stream.bin", 1024, 0) != 0) {
+            throw std::runtime_error("ci_acq_rawdata_local failed");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        while (!localAcquisitionDone(handle)) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    sampling = false;
+    sampler.join();
+    const uint64_t written = filesBytes(folder);
+    if (written != kTotal) {
+        std::printf("  local mode wrote %llu of %llu bytes\n", static_cast<unsigned long long>(written),
+                    static_cast<unsigned long long>(kTotal));
+    }
+    ci_stop_acq(handle);
+    fs::remove_all(folder);
+    return seconds - kFirstPollPause;
+}
+
+}  // namespace
+
+int main() {
+    ScratchDir scratch("veltrano_raw_stream_bench");
+    const fs::path simConfig = scratch.path() / "sim.ini";
+    std::ofstream(simConfig) << "[stream]\nchunk_bytes = " << kChunk << "\ntotal_bytes = " << kTotal << "\n";
+    vtest::SimProcess sim(VELTRANO_SIM_EXECUTABLE, {"--config", simConfig.string()});
+    const std::string libraryConfig = vtest::writeLibraryConfig(scratch.path().string(), sim.port());
+    const uint64_t handle = ci_create(libraryConfig.c_str(), scratch.path().c_str());
+    if (handle == 0) {
+        std::printf("ci_create failed\n");
+        return 1;
+    }
+    const fs::path volumes = scratch.path() / "volumes";
+
+    double baseline = 1e300;
+    double baselineToFile = 1e300;
+    double memory = 1e300;
+    double local = 1e300;
+    uint64_t peakRss = 0;
+    for (int round = 0; round < 2; ++round) {
+        baseline = std::min(baseline, baselineSeconds(sim.port()));
+        baselineToFile = std::min(baselineToFile, baselineSeconds(sim.port(), scratch.path() / "client.bin"));
+        memory = std::min(memory, memorySeconds(handle));
+        local = std::min(local, localSeconds(handle, volumes, peakRss));
+    }
+    ci_destroy(handle);
+
+    std::printf("Raw stream, 2 GiB in 4 MiB replies from the simulator, best of 2:\n");
+    printRate("minimal client (baseline)", kTotal, baseline);
+    printRate("minimal client + write(2) to a file", kTotal, baselineToFile);
+    printRate("ci_acq_rawdata + ci_fetch_rawdata", kTotal, memory);
+    printRate("ci_acq_rawdata_local, 1 GiB volumes", kTotal, local);
+    printRatio("memory mode / baseline", baseline / memory, 0.75);
+    printRatio("local files / baseline", baseline / local, 0.60);
+    std::printf("  %-44s %8.2fx\n", "local files / client + write(2)", baselineToFile / local);
+    std::printf("  %-44s %8.1f MiB  (limit < %llu MiB: %s)\n", "peak RssAnon during local acquisition",
+                static_cast<double>(peakRss) / static_cast<double>(kMiB),
+                static_cast<unsigned long long>(kRssLimit / kMiB), peakRss < kRssLimit ? "met" : "NOT met");
+    return 0;
+}
