@@ -33,6 +33,7 @@
 #define VELTRANOAPI_VELTRANOAPI_H
 
 #include <stdbool.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -643,6 +644,402 @@ CI_API int ci_convert_to_hex(uint64_t handle, const char* bin_file, const char* 
  * different files may run at the same time.
  */
 CI_API int ci_convert_to_hex_local(uint64_t handle, const char* bin_file, const char* hex_file);
+
+/* ------------------------------------------------------------------------ */
+/* Analyses: common                                                          */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * Every analysis runs inside the service. Its start function (below and in
+ * the following sections) sends the start command and returns at once; a stop
+ * timer then ends the run duration + 2 s later, unless the caller stops it
+ * first. A timer stops only the run it was started for: when that run has
+ * been stopped already, or a later analysis start has superseded it, the
+ * timer does nothing at all. At the end the library fetches the run's
+ * processed results (point lists) and appends them to the CSV files prepared
+ * at start, then sends the analysis's stop command.
+ *
+ * CSV files: the header line written at start, then one line "x,y" per point,
+ * no space after the comma, each number in the default format of a double
+ * stream (6 significant digits: 1234.5, 123456, 1.23457e+06, 1.2e-05, nan,
+ * inf); the file is appended in text mode.
+ *
+ * Point-list arrays: the fetches below return malloc'ed arrays x0, y0, x1, y1,
+ * ... and store the number of points (not elements) into *count (count may be
+ * null; it is set to 0 first). Integer forms round each value to the nearest
+ * integer, halves away from zero; a point with an infinite or NaN coordinate
+ * becomes 0, 0. Null with count 0 for an empty list, a list of more than
+ * 0x3FFFFFFF points, a reply that is JSON ("Fetch analysis data failed"
+ * logged) or a malformed point list (nothing logged), and on failure ("Fetch
+ * analysis data exception: ..."). Release arrays with ci_free_int64_data.
+ */
+
+/*
+ * The common stop of each analysis: stops and joins the session's raw-data
+ * threads (always), then, for the first stop of a run only, saves the run's
+ * results into the files prepared at its start (nothing when no file name was
+ * given) and sends "stop_tof_analysis", "stop_ad_analysis",
+ * "stop_tot_analysis", "stop_es_analysis", "stop_conform_es_analysis",
+ * "stop_period_analysis", "stop_startstop_analysis", "stop_ncoins_analysis"
+ * or "stop_autocorrelation_analysis" (no other key). A run already stopped
+ * (by the timer or an earlier call) returns 0 and sends nothing. Returns 0, or
+ * -1 when a save failed ("Save process data to file failed for analysis
+ * type:<kind>" logged; the stop command is still sent) or the stop command
+ * did not answer 0. Blocks on the connection for the saves and the stop, and
+ * while raw-data threads finish their current exchange.
+ */
+CI_API int ci_stop_tof_analysis(uint64_t handle);
+CI_API int ci_stop_ad_analysis(uint64_t handle);
+CI_API int ci_stop_tot_analysis(uint64_t handle);
+CI_API int ci_stop_es_analysis(uint64_t handle);
+CI_API int ci_stop_conform_es_analysis(uint64_t handle);
+CI_API int ci_stop_period_analysis(uint64_t handle);
+CI_API int ci_stop_startstop_analysis(uint64_t handle);
+CI_API int ci_stop_ncoins_analysis(uint64_t handle);
+CI_API int ci_stop_autocorrelation_analysis(uint64_t handle);
+
+/*
+ * The processed data of the analysis the service holds (for time of flight:
+ * time difference in ps, counts): sends "fetch_processdata" and returns the
+ * point list as 64-bit integer pairs (see above). The five functions are one
+ * and the same. Blocks on the connection without time-out.
+ */
+CI_API int64_t* ci_fetch_tof_processdata(uint64_t handle, int* count);
+CI_API int64_t* ci_fetch_tot_processdata(uint64_t handle, int* count);
+CI_API int64_t* ci_fetch_es_processdata(uint64_t handle, int* count);
+CI_API int64_t* ci_fetch_conform_es_processdata(uint64_t handle, int* count);
+CI_API int64_t* ci_fetch_period_processdata(uint64_t handle, int* count);
+
+/*
+ * The raw points of a period or A/D analysis started without a file name: the
+ * points buffered so far as 64-bit integer pairs (see above), each point
+ * handed out once. Sends nothing: the library's raw-data thread fetches them.
+ * Waits up to timeout_ms (ms) for the first point. Points still buffered after
+ * the run ended or was stopped are handed out; null with *count 0 when raw
+ * data goes to a file, when no raw-data run has buffered anything, when the
+ * run is over and nothing is left, or when nothing came in time. The two
+ * functions are one and the same.
+ */
+CI_API int64_t* ci_fetch_period_rawdata(uint64_t handle, int* count, int timeout_ms);
+CI_API int64_t* ci_fetch_ad_rawdata(uint64_t handle, int* count, int timeout_ms);
+
+/* Sends "clear_analysis_data"; returns the bare "data" number or the "value"
+ * of a "data" object whose "status" is 0, and -1 when "result" is -1 or
+ * missing, "data" is missing or invalid, or on failure ("Generic json call
+ * returned int value exception: ..."). */
+CI_API int ci_clear_analysis_data(uint64_t handle);
+
+/* Sends "is_ncoins_analysis_processing" and stores into *processing (may be
+ * null) whether the service is still processing the n-fold coincidence
+ * analysis: a bare JSON boolean, or the "value" of a "data" object whose
+ * "status" is 0; false otherwise. Returns the reply's "result" (-1 on failure:
+ * "Generic json call with bool value exception: ..."). */
+CI_API int ci_is_ncoins_analysis_processing(uint64_t handle, bool* processing);
+
+/* ------------------------------------------------------------------------ */
+/* Time of flight                                                            */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * Starts a time-of-flight analysis of duration seconds: the service
+ * histograms the time differences from events on ch1 (start) to events on ch2
+ * (stop) within coins_time_window, averaged over avg_times runs; with
+ * enable_t3_data 1 it also keeps T3 time-tag records. duration <= 0 returns -1
+ * with nothing sent. Otherwise the call first stops and joins the raw-data
+ * threads of an earlier analysis, then, when file_name is not null or empty,
+ * creates the counts file <file_name>_counts (folder_path null or "" =
+ * "output" under the session base directory; a name without extension
+ * receives "_", the local time as YYYYMMDDhhmmss and ".csv") with the header
+ * line "tdiff(ps), counts"; when no path can be formed it logs "Prepare
+ * output file paths failed for tof analysis" and returns -1. Then it sends
+ * "tof_analysis" with "duration", "ch1", "ch2", "coins_time_window",
+ * "enable_t3_data", "avg_times" (JSON integers, unchecked), "folder_path" and
+ * "file_name" (strings, "" for null), and returns the service's status; on 0
+ * it starts the stop timer. When the run ends, the counts file receives the
+ * histogram (time difference in ps, counts) and then the cross-correlation
+ * file its g2 curve; then "stop_tof_analysis" is sent. Blocks on the
+ * connection without time-out.
+ */
+CI_API int ci_tof_analysis(uint64_t handle, int duration, int ch1, int ch2, int coins_time_window, uint8_t enable_t3_data, int avg_times, const char* folder_path, const char* file_name);
+
+/*
+ * Configures the g2 cross-correlation of the running analysis: sends
+ * "set_cross_correlation_config" with "virtual_twin", "bin_width", "dcr1" and
+ * "dcr2" (JSON integers, forwarded unchanged; the dark count rates of the two
+ * channels) and returns the service's status. Call it after the start: when
+ * the latest time-of-flight, start-stop or n-fold coincidence start was given
+ * a file name, it first creates <file_name>_cross_correlation in that start's
+ * folder with the header line "tdiff(ps), cross_correlation(g2)" (no path:
+ * "Prepare output cross correlation file paths failed for tof analysis"
+ * logged, -1, nothing sent). A start clears that file, so a configuration set
+ * before the start saves no g2 curve. Blocks on the connection.
+ */
+CI_API int ci_set_cross_correlation_config(uint64_t handle, int virtual_twin, int bin_width, int dcr1, int dcr2);
+
+/*
+ * The current g2 curve: sends "fetch_cross_correlation_data" and returns the
+ * point list as double pairs (time difference in ps, g2), unrounded; a point
+ * with an infinite or NaN coordinate becomes 0, 0. Null and count rules as for
+ * the integer fetches above; release with ci_free_int64_data. Blocks on the
+ * connection without time-out.
+ */
+CI_API double* ci_fetch_cross_correlation_data(uint64_t handle, int* count);
+
+/* ------------------------------------------------------------------------ */
+/* Start-stop analysis                                                       */
+/* ------------------------------------------------------------------------ */
+
+/* One channel group: a start channel and its chan_count stop channels
+ * (stop_chans may be null when chan_count is 0; the library only reads it). */
+typedef struct CHAN_GROUP {
+    int32_t start_chan;
+    const int32_t* stop_chans;
+    int32_t chan_count;
+} CHAN_GROUP;
+
+/* A start channel whose dual stops are recorded: per start event the pair of
+ * time differences to x_stop_chan and to y_stop_chan. 12 bytes. */
+typedef struct DUAL_STOPS_GROUP {
+    int32_t start_chan;
+    int32_t x_stop_chan;
+    int32_t y_stop_chan;
+} DUAL_STOPS_GROUP;
+
+#if defined(__cplusplus)
+static_assert(sizeof(CHAN_GROUP) == 3 * sizeof(void*), "CHAN_GROUP layout");
+static_assert(offsetof(CHAN_GROUP, stop_chans) == sizeof(void*), "CHAN_GROUP layout");
+static_assert(offsetof(CHAN_GROUP, chan_count) == 2 * sizeof(void*), "CHAN_GROUP layout");
+static_assert(sizeof(DUAL_STOPS_GROUP) == 12, "DUAL_STOPS_GROUP must be 12 bytes");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(sizeof(CHAN_GROUP) == 3 * sizeof(void*), "CHAN_GROUP layout");
+_Static_assert(offsetof(CHAN_GROUP, stop_chans) == sizeof(void*), "CHAN_GROUP layout");
+_Static_assert(offsetof(CHAN_GROUP, chan_count) == 2 * sizeof(void*), "CHAN_GROUP layout");
+_Static_assert(sizeof(DUAL_STOPS_GROUP) == 12, "DUAL_STOPS_GROUP must be 12 bytes");
+#endif
+
+/*
+ * Starts a start-stop analysis of duration seconds: the service histograms the
+ * time differences (picoseconds) from each group's start channel to each of
+ * its stop channels within the coincidence window coins_time_window (sent as
+ * given), and for every dual-stop group records the pair of time differences
+ * to its x and y stop channels per start event.
+ * Sends "startstop_analysis" with "duration", "chan_groups" (object: the start
+ * channel in decimal -> array of its stop channels; a later group with the
+ * same start channel replaces an earlier one), "dual_stops_groups" (object:
+ * the start channel -> [x stop, y stop]; {} when dual_count is 0),
+ * "coins_time_window", "enable_t3_data" (integer; 1 asks the service to keep
+ * T3 records), "folder_path" and "file_name" (null texts sent as ""). The
+ * service writes its own T3 files with the last two.
+ * Before sending, the raw threads of the session's previous analysis are
+ * stopped and joined and its unfetched dual-stop pairs dropped. After the
+ * start a library thread fetches the dual-stop pairs every 20 ms
+ * ("fetch_startstop_dualstops_rawdata" with "start_chan") until duration + 2
+ * s have passed, the analysis is stopped or a fetch fails. With a non-empty
+ * file_name they are appended to one CSV file per dual-stop start channel s:
+ * <file_name>_dual_stops_<s> (header "x_stop_tdiff, y_stop_tdiff", lines
+ * "x,y"); without one they wait in memory for
+ * ci_fetch_startstop_dualstops_rawdata.
+ * The analysis ends after duration + 2 s, or earlier with
+ * ci_stop_startstop_analysis: with a file_name the library then saves one
+ * histogram file per (start s, stop t) pair, <file_name>_start_stop_<s>_<t>,
+ * and for each start channel with at least 2 stop channels an average file
+ * <file_name>_start_stop_<s>_average (header "tdiff, counts"; lines
+ * "tdiff,counts"), and sends "stop_startstop_analysis". Files go into
+ * folder_path (null or empty: "output"; relative to the session's base
+ * directory); a name without extension receives "_", a 14-digit local
+ * timestamp and ".csv" after its suffix.
+ * Returns 0 when the analysis runs, the service's code of the start command,
+ * or -1 with nothing sent: duration <= 0 (nothing logged), groups null or
+ * group_count <= 0 ("Please specify channel groups"), coins_time_window <= 0
+ * ("Invalid coins time window"), a group with chan_count > 0 and stop_chans
+ * null ("Invalid chan group: stop_chans is null but chan_count > 0"),
+ * dual_groups null with dual_count > 0 ("Invalid dual stops groups:
+ * dual_groups is null but dual_count > 0"), unknown handle; -1 also when the
+ * exchange fails. Blocks while earlier raw threads are joined and until the
+ * service answers.
+ */
+CI_API int ci_startstop_analysis(uint64_t handle, int duration, const CHAN_GROUP* groups, int group_count, const DUAL_STOPS_GROUP* dual_groups, int dual_count, int coins_time_window, uint8_t enable_t3_data, const char* folder_path, const char* file_name);
+
+/*
+ * ci_startstop_analysis with the groups as JSON texts (null counts as empty).
+ * chan_groups_json: an object, start channel key -> array of stop channels,
+ * e.g. {"1":[2,3]}; dualstops_groups_json: an object, start channel key ->
+ * [x stop, y stop], e.g. {"1":[2,3]}, or {} for none. Keys are read like
+ * std::stoi (leading white space and sign allowed, trailing characters
+ * ignored); channels must be numbers (fractions truncated) or booleans within
+ * the int range. The parsed texts are sent as "chan_groups" and
+ * "dual_stops_groups" unchanged.
+ * Returns as ci_startstop_analysis; -1 with nothing sent also for an empty
+ * chan_groups_json ("Please specify channel groups"), a chan_groups_json
+ * that is not such an object ("Parse chan_groups_json failed: <reason>"), an
+ * empty or malformed dualstops_groups_json ("Parse dualstops_groups_json
+ * failed: <reason>") and a dual-stop entry that is not an array of two
+ * ("Invalid dual_stops_groups entry for start_chan: <key>").
+ */
+CI_API int ci_startstop_analysis_json(uint64_t handle, int duration, const char* chan_groups_json, const char* dualstops_groups_json, int coins_time_window, uint8_t enable_t3_data, const char* folder_path, const char* file_name);
+
+/*
+ * The current histogram of one (start, stop) pair: sends
+ * "fetch_startstop_processdata" with "start_chan" and "stop_chan" and returns
+ * its points as integer pairs tdiff0, counts0, tdiff1, counts1, ... (each
+ * rounded to the nearest integer, halves away from zero; a non-finite point
+ * gives 0, 0), with the number of points in *count (may be null; set to 0
+ * first). Release the array with ci_free_int64_data. Null with 0 for an
+ * unknown handle, an empty histogram, a JSON reply ("Fetch analysis process
+ * data failed for start-stop analysis"), a payload that does not decode and a
+ * failed exchange ("Fetch start-stop process data exception: ..."). Blocks
+ * until the service answers.
+ */
+CI_API int64_t* ci_fetch_startstop_processdata(uint64_t handle, int start_chan, int stop_chan, int* count);
+
+/* The same for the average histogram of a start channel:
+ * "fetch_startstop_average_processdata" with "start_chan"; failures "Fetch
+ * analysis average process data failed for start-stop analysis" and "Fetch
+ * start-stop average process data exception: ...". */
+CI_API int64_t* ci_fetch_startstop_average_processdata(uint64_t handle, int start_chan, int* count);
+
+/*
+ * Memory mode only (an analysis started without file name): takes the
+ * dual-stop pairs of start_chan recorded so far and not yet taken, as integer
+ * pairs x_stop_tdiff0, y_stop_tdiff0, ... (picoseconds, rounded) with the
+ * number of pairs in *count (may be null; set to 0 first). Each pair is handed
+ * out once. When none are waiting it waits up to timeout_ms milliseconds,
+ * checking every 20 ms. Pairs recorded before the analysis ended stay
+ * available until they are taken or the next analysis starts. Null with 0
+ * for an unknown handle, in file mode, when nothing came in time, and when
+ * the recording has ended and nothing is left. Release the array with
+ * ci_free_int64_data. Sends nothing.
+ */
+CI_API int64_t* ci_fetch_startstop_dualstops_rawdata(uint64_t handle, int start_chan, int* count, int timeout_ms);
+
+/* ------------------------------------------------------------------------ */
+/* N-fold coincidence analysis                                               */
+/* ------------------------------------------------------------------------ */
+
+/* One coincidence strategy: its name (UTF-8; also part of the file names),
+ * its chan_count channels and its virtual-twin count. The library only reads
+ * the texts and arrays. */
+typedef struct NCOINS_STRATEGY {
+    const char* strategy_name;
+    const int32_t* channels;
+    int32_t chan_count;
+    int32_t virtual_twin;
+} NCOINS_STRATEGY;
+
+/* One raw coincidence record as the service defines its five fields. 40
+ * bytes in every build: reserved1 and reserved2 (always 0) keep each 64-bit
+ * field 8-byte aligned. ci_fetch_ncoins_rawdata hands the records out as
+ * five int64 values each (first, second, third, fourth, fifth). */
+typedef struct NCOINS_DATA {
+    int64_t first;
+    int32_t second;
+    int32_t reserved1;
+    int64_t third;
+    int32_t fourth;
+    int32_t reserved2;
+    int64_t fifth;
+} NCOINS_DATA;
+
+#if defined(__cplusplus)
+static_assert(sizeof(NCOINS_STRATEGY) == 2 * sizeof(void*) + 8, "NCOINS_STRATEGY layout");
+static_assert(offsetof(NCOINS_STRATEGY, chan_count) == 2 * sizeof(void*), "NCOINS_STRATEGY layout");
+static_assert(sizeof(NCOINS_DATA) == 40, "NCOINS_DATA must be 40 bytes");
+static_assert(offsetof(NCOINS_DATA, third) == 16 && offsetof(NCOINS_DATA, fifth) == 32, "NCOINS_DATA layout");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(sizeof(NCOINS_STRATEGY) == 2 * sizeof(void*) + 8, "NCOINS_STRATEGY layout");
+_Static_assert(offsetof(NCOINS_STRATEGY, chan_count) == 2 * sizeof(void*), "NCOINS_STRATEGY layout");
+_Static_assert(sizeof(NCOINS_DATA) == 40, "NCOINS_DATA must be 40 bytes");
+_Static_assert(offsetof(NCOINS_DATA, third) == 16 && offsetof(NCOINS_DATA, fifth) == 32, "NCOINS_DATA layout");
+#endif
+
+/*
+ * Starts an n-fold coincidence analysis of duration seconds with the given
+ * strategies: sends "ncoins_analysis" with "duration", "ncoins_strats" (array
+ * of {"strategy_name", "channels", "virtual_twin"} in the given order),
+ * "enable_raw_data" (integer; 1 asks the service to keep raw records),
+ * "folder_path" and "file_name" (null texts sent as ""). The raw threads of
+ * an earlier analysis of the session are stopped and joined first.
+ * The analysis ends after duration + 2 s, once the service no longer reports
+ * it processing ("is_ncoins_analysis_processing", polled every 20 ms for at
+ * most (duration + 2) x 30 s), or earlier with ci_stop_ncoins_analysis: with
+ * a file_name the library then saves each strategy's count-rate history
+ * ("fetch_ncoins_cps" with its 0-based "strategy_index") into
+ * <file_name>_<strategy name> (header "time(s), cps"; folder and names as for
+ * ci_startstop_analysis) and sends "stop_ncoins_analysis". With a file_name
+ * the service keeps the raw records in its own files.
+ * strategy_count 0 with a non-null array sends an empty array.
+ * Returns 0 when the analysis runs, the service's code of the start command,
+ * or -1 with nothing sent: unknown handle, duration <= 0 (nothing logged),
+ * strategies null or strategy_count < 0 ("Invalid ncoins strats specified"),
+ * a strategy without name ("Invalid ncoins strategy: missing or invalid
+ * strategy_name"), without channels ("Invalid ncoins strategy: channels cannot
+ * null and chan_count must be great than 0") or with virtual_twin <= 0
+ * ("Invalid ncoins strategy: virtual_twin must be greater than 0"); -1 also
+ * when the exchange fails. Blocks until the service answers.
+ */
+CI_API int ci_ncoins_analysis(uint64_t handle, int duration, const NCOINS_STRATEGY* strategies, int strategy_count, uint8_t enable_raw_data, const char* folder_path, const char* file_name);
+
+/*
+ * ci_ncoins_analysis with the strategies as a JSON array text, sent as it is,
+ * e.g. [{"strategy_name":"AB","channels":[1,2],"virtual_twin":1}]. Each
+ * element needs a non-empty "strategy_name" string, a non-empty "channels"
+ * array and a "virtual_twin" integer (not a floating value) from 1 to
+ * 2147483647. -1 with nothing sent for an empty or null text ("Please
+ * specify ncoins strats json"), malformed JSON ("Invalid JSON format:
+ * <reason>"), a value that is not an array ("Invalid ncoins strats json:
+ * expected array") and an element that breaks a rule ("Invalid ncoins
+ * strategy json: missing or invalid strategy_name", "Invalid ncoins strategy:
+ * channels cannot be null and must contain at least one channel", "Invalid
+ * ncoins strategy: virtual_twin must be greater than 0"); otherwise as
+ * ci_ncoins_analysis.
+ */
+CI_API int ci_ncoins_analysis_json(uint64_t handle, int duration, const char* ncoins_strats_json, uint8_t enable_raw_data, const char* folder_path, const char* file_name);
+
+/*
+ * Installs strategies on the service without starting an analysis: sends
+ * "apply_ncoins_strategies" with "ncoins_strats" (as ci_ncoins_analysis;
+ * empty names, empty channel lists and any virtual_twin are sent unchecked)
+ * and returns its status code. -1 with nothing sent for strategies null or
+ * strategy_count < 0 ("Invalid ncoins strats specified"), a null
+ * strategy_name ("Invalid ncoins strategy: strategy_name is null"), channels
+ * null with chan_count > 0 ("Invalid ncoins strategy: channels is null but
+ * chan_count > 0") and an unknown handle. The file names of a running
+ * analysis keep following its own strategies.
+ */
+CI_API int ci_apply_ncoins_strategies(uint64_t handle, const NCOINS_STRATEGY* strategies, int strategy_count);
+
+/* The same with a JSON text sent unchanged as "ncoins_strats"; -1 with
+ * nothing sent for an empty or null text ("Please specify ncoins strats
+ * json") and malformed JSON ("Invalid JSON format: <reason>"). */
+CI_API int ci_apply_ncoins_strategies_json(uint64_t handle, const char* ncoins_strats_json);
+
+/* The current count rate (counts per second) of the strategy at the 0-based
+ * strategy_index: "get_ncoins_cps" with "strategy_index". Returns the rate,
+ * or -1 when there is none or the call fails (as ci_get_single_cps). */
+CI_API int ci_get_ncoins_cps(uint64_t handle, int strategy_index);
+
+/* The count-rate history of a strategy: "fetch_ncoins_cps" with
+ * "strategy_index", as integer pairs time (s), cps (rounded as in
+ * ci_fetch_startstop_processdata), count and release likewise. Failures:
+ * "Fetch ncoins cps data failed" (JSON reply), "Fetch ncoins cps data
+ * exception: ...". */
+CI_API int64_t* ci_fetch_ncoins_cps(uint64_t handle, int strategy_index, int* count);
+
+/*
+ * Raw coincidence records of a strategy, for an analysis started with
+ * enable_raw_data 1 and without file name: sends "fetch_ncoins_rawdata" with
+ * "strategy_index", repeating every 10 ms while the service has none, for up
+ * to timeout_ms milliseconds. Returns 5 int64 values per record (first,
+ * second, third, fourth, fifth; the 32-bit fields sign-extended) with the
+ * number of records in *count (may be null; set to 0 first); release with
+ * ci_free_int64_data. Null with 0 at once for an unknown handle, raw records
+ * not enabled at the latest start, or kept by the service in its files; null
+ * when the time-out passes, for more than 429496729 records, and when a fetch
+ * fails ("Fetch ncoins raw data failed for index: <index>" after the reason:
+ * "Fetch ncoins raw data failed" for a JSON reply, "Fetch ncoins raw data
+ * exception: ..."). Blocks on the connection.
+ */
+CI_API int64_t* ci_fetch_ncoins_rawdata(uint64_t handle, int strategy_index, int* count, int timeout_ms);
 
 #ifdef __cplusplus
 }

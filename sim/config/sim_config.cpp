@@ -130,6 +130,15 @@ void readSignal(const ConfigReader& r, SignalConfig& s) {
     c.phase_noise_ps = r.nonNegative("clock", "phase_noise_ps", c.phase_noise_ps);
     c.frequency_noise = r.nonNegative("clock", "frequency_noise", c.frequency_noise);
     if (c.enabled && (c.frequency_hz < 1 || c.frequency_hz > 1e9)) r.fail("clock", "frequency_hz", "must be 1..1e9");
+
+    EmitterConfig& e = s.emitter;
+    const long long emitter_channel = r.integer("emitter", "channel", e.channel);
+    if (emitter_channel < 0 || emitter_channel > channels) {
+        r.fail("emitter", "channel", "must be 0 (none) or a channel from 1 to " + std::to_string(channels));
+    }
+    e.channel = static_cast<int>(emitter_channel);
+    e.excitation_rate_hz = r.nonNegative("emitter", "excitation_rate_hz", e.excitation_rate_hz);
+    e.lifetime_ps = r.nonNegative("emitter", "lifetime_ps", e.lifetime_ps);
 }
 
 void readStatus(const ConfigReader& r, StatusConfig& s) {

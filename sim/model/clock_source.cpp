@@ -37,6 +37,7 @@ void ClockSource::emit(std::int64_t, std::int64_t to_ps, std::span<const Channel
         const double jitter = clampedNormal(rng_, config_.phase_noise_ps);
         const std::int64_t tag = next_whole_ps_ + std::llround(next_fraction_ps_ + jitter);
         EmittedEvent event = detection(tag, config_.channel, conditions, pulses_, rng_);
+        event.event.clock_tick = true;
         if (seen) out.push_back(event);
         advanceIdealTick(nextPeriodPs());
     }

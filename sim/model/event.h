@@ -10,6 +10,10 @@ struct Event {
     std::int32_t channel;  // 1-based
     std::int32_t width_ps; // pulse width (time over threshold)
     float energy_kev;      // energy deposited by the pulse
+    // A tick of the clock source. Not part of any record: the period analysis
+    // follows the clock's cycles with it, as a period counter's input
+    // conditioning would, so dark counts on the clock channel end no cycle.
+    bool clock_tick = false;
 };
 
 }  // namespace veltrano::sim

@@ -6,6 +6,7 @@
 #include "sim/model/background_source.h"
 #include "sim/model/clock_source.h"
 #include "sim/model/detection.h"
+#include "sim/model/emitter_source.h"
 #include "sim/model/pair_source.h"
 
 namespace veltrano::sim {
@@ -30,6 +31,10 @@ EventGenerator::EventGenerator(const SignalConfig& config)
         addSource(std::make_unique<PairSource>(nextSourceId(), pair, config.pulse, config.seed));
     }
     addSource(std::make_unique<ClockSource>(nextSourceId(), config.clock, config.pulse, config.seed));
+    // Added last, and only when configured, so the other sources' streams stay as they were.
+    if (config.emitter.channel != 0) {
+        addSource(std::make_unique<EmitterSource>(nextSourceId(), config.emitter, config.pulse, config.seed));
+    }
 }
 
 void EventGenerator::addSource(std::unique_ptr<EventSource> source) {

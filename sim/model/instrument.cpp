@@ -23,9 +23,11 @@ Instrument::Instrument(InstrumentConfig config, std::shared_ptr<const SimClock> 
       generator_(std::make_unique<EventGenerator>(config_.signal)),
       epoch_ps_(clock_->nowPs()),
       raw_acquisition_(config_.acquisition, config_.stream, config_.signal.seed, clock_),
-      rate_meter_(config_.signal.channel_count, config_.rates, board_.get(BoardSetting::CoinsTimeWindow)) {
+      rate_meter_(config_.signal.channel_count, config_.rates, board_.get(BoardSetting::CoinsTimeWindow)),
+      analyses_(clock_) {
     sinks_.push_back(&raw_acquisition_);
     sinks_.push_back(&rate_meter_);
+    sinks_.push_back(&analyses_);
     keeper_ = std::thread([this] { keepSignalGoing(); });
 }
 
@@ -193,6 +195,33 @@ void Instrument::resetSystem() {
 void Instrument::resetState() {
     stopRawAcquisition();
     rate_meter_.stopRecordings();
+    analyses_.stopAll();
+}
+
+void Instrument::startAnalysis(std::unique_ptr<AnalysisRun> run, std::int64_t duration_s) {
+    std::lock_guard lock(mutex_);
+    advanceLocked();  // the earlier run gets everything up to now
+    analyses_.begin(std::move(run), duration_s, clock_->nowPs() - epoch_ps_);
+}
+
+void Instrument::setCrossCorrelationConfig(const CrossCorrelationConfig& config) {
+    std::lock_guard lock(mutex_);
+    cross_correlation_ = config;
+}
+
+CrossCorrelationConfig Instrument::crossCorrelationConfig() const {
+    std::lock_guard lock(mutex_);
+    return cross_correlation_;
+}
+
+void Instrument::installStrategies(const std::vector<NCoincidenceStrategy>& strategies) {
+    std::lock_guard lock(mutex_);
+    strategies_ = strategies;
+}
+
+std::vector<NCoincidenceStrategy> Instrument::installedStrategies() const {
+    std::lock_guard lock(mutex_);
+    return strategies_;
 }
 
 AcquisitionStart Instrument::startRawAcquisition(const AcquisitionRequest& request) {

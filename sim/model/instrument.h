@@ -8,12 +8,15 @@
 #include <thread>
 #include <vector>
 
+#include "sim/model/analysis_runner.h"
 #include "sim/model/board_settings.h"
 #include "sim/model/channel_settings.h"
+#include "sim/model/cross_correlation.h"
 #include "sim/model/event_generator.h"
 #include "sim/model/event_sink.h"
 #include "sim/model/instrument_config.h"
 #include "sim/model/model_error.h"
+#include "sim/model/ncoincidence_analysis.h"
 #include "sim/model/network_settings.h"
 #include "sim/model/rate_meter.h"
 #include "sim/model/raw_acquisition.h"
@@ -25,7 +28,7 @@ namespace veltrano::sim {
 // The one simulated instrument shared by every connection. All members are
 // guarded by one mutex, taken by each public function; channels are 1-based.
 //
-// It owns the raw acquisition and the count-rate meter, both event sinks with
+// It owns the raw acquisition, the count-rate meter and the analysis runner, event sinks with
 // locks of their own (taken after the instrument's), registered for its whole
 // life. Thread rules of the signal keeper: the constructor starts it, the
 // destructor stops and joins it. It holds the instrument, wakes every 20 ms (or
@@ -40,6 +43,8 @@ public:
     Instrument& operator=(const Instrument&) = delete;
 
     int channelCount() const { return config_.signal.channel_count; }
+    // The channel of the clock source (whether or not it is enabled).
+    int clockChannel() const { return config_.signal.clock.channel; }
 
     // Channel settings.
     ModelError setDac(int channel, double volts);
@@ -72,7 +77,7 @@ public:
     // Board actions.
     void resetTdc();     // restarts the time base at 0 and the event sources from their seed
     void resetSystem();  // channel and board settings back to their defaults, then resetTdc
-    void resetState();   // ends the raw acquisition and the count-rate recordings
+    void resetState();   // ends the raw acquisition, the count-rate recordings and the analysis
     bool selfCheck();    // false when a health reading is out of its limits
 
     // Signal. Events are produced lazily: advanceSignal generates everything up
@@ -90,6 +95,18 @@ public:
     RawAcquisition& rawAcquisition() { return raw_acquisition_; }
 
     RateMeter& rateMeter() { return rate_meter_; }
+
+    // Analyses. startAnalysis replaces any earlier run with `run`, which covers
+    // the events from now for duration_s seconds.
+    void startAnalysis(std::unique_ptr<AnalysisRun> run, std::int64_t duration_s);
+    AnalysisRunner& analyses() { return analyses_; }
+    // The cross-correlation configuration of time-of-flight runs, kept across runs.
+    void setCrossCorrelationConfig(const CrossCorrelationConfig& config);
+    CrossCorrelationConfig crossCorrelationConfig() const;
+    // The n-fold coincidence strategies installed by "apply_ncoins_strategies"
+    // or the latest "ncoins_analysis" that named some.
+    void installStrategies(const std::vector<NCoincidenceStrategy>& strategies);
+    std::vector<NCoincidenceStrategy> installedStrategies() const;
 
 private:
     void keepSignalGoing();
@@ -115,8 +132,12 @@ private:
     bool stopping_ = false;
     std::condition_variable keeper_wake_;
 
+    CrossCorrelationConfig cross_correlation_;
+    std::vector<NCoincidenceStrategy> strategies_;
+
     RawAcquisition raw_acquisition_;
     RateMeter rate_meter_;
+    AnalysisRunner analyses_;
     std::mutex start_mutex_;  // one acquisition start at a time (taken before mutex_)
     std::thread keeper_;
 };

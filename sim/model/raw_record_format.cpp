@@ -4,20 +4,13 @@
 #include <bit>
 #include <charconv>
 
+#include "sim/model/little_endian.h"
+
 namespace veltrano::sim {
 namespace {
 
 constexpr std::size_t kTimeTagBytes = 16;
 constexpr std::size_t kPulseRecordBytes = 24;
-
-template <class T>
-void putLittleEndian(unsigned char* out, T value) {
-    using Unsigned = std::make_unsigned_t<T>;
-    auto bits = static_cast<Unsigned>(value);
-    for (std::size_t i = 0; i < sizeof(T); ++i, bits = static_cast<Unsigned>(bits >> 8)) {
-        out[i] = static_cast<unsigned char>(bits & 0xFF);
-    }
-}
 
 std::size_t encodeCsv(const Event& event, std::int64_t time_ps, unsigned char* out) {
     char* const begin = reinterpret_cast<char*>(out);

@@ -9,6 +9,13 @@ std::filesystem::path resolveServicePath(const std::string& data_dir, const std:
     return path.empty() ? base : base / given;
 }
 
+std::filesystem::path analysisRecordPath(const std::string& data_dir, const std::string& folder_path,
+                                         const std::string& file_name, const std::string& suffix) {
+    std::filesystem::path stem(file_name);
+    stem.replace_extension();
+    return resolveServicePath(data_dir, folder_path) / (stem.string() + suffix);
+}
+
 std::filesystem::path volumePath(const std::filesystem::path& first, std::size_t index) {
     if (index == 0) return first;
     const std::string name = first.filename().string();

@@ -12,6 +12,12 @@ namespace veltrano::sim {
 // under `data_dir`.
 std::filesystem::path resolveServicePath(const std::string& data_dir, const std::string& path);
 
+// A record file an analysis writes itself: the folder (as resolveServicePath)
+// joined with `file_name` without its extension, followed by `suffix`
+// (run.csv and "_t3.bin" give run_t3.bin).
+std::filesystem::path analysisRecordPath(const std::string& data_dir, const std::string& folder_path,
+                                         const std::string& file_name, const std::string& suffix);
+
 // Volume `index` of a volume set whose volume 0 is `first`: index 0 is `first`;
 // index k inserts "_k" before the last '.' of the file name (run.bin gives
 // run_1.bin), or appends it when the name has no '.' after its first character.

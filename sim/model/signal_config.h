@@ -48,6 +48,17 @@ struct ClockSourceConfig {
     double frequency_noise = 1e-7;
 };
 
+// A single-photon emitter on one channel: each emission needs an excitation
+// (rate excitation_rate_hz) and then a spontaneous decay (mean lifetime_ps), so
+// emissions never come together and the channel's g2(tau) is
+// 1 - exp(-|tau| (excitation_rate_hz + 1 / lifetime)): antibunched light.
+// channel 0: no emitter.
+struct EmitterConfig {
+    int channel = 0;
+    double excitation_rate_hz = 100000;
+    double lifetime_ps = 10000;
+};
+
 struct SignalConfig {
     int channel_count = 16;
     std::uint64_t seed = 1;
@@ -57,6 +68,7 @@ struct SignalConfig {
     PulseConfig pulse;
     std::vector<PairSourceConfig> pairs{PairSourceConfig{}};
     ClockSourceConfig clock;
+    EmitterConfig emitter;
 };
 
 }  // namespace veltrano::sim

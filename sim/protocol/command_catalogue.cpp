@@ -11,6 +11,16 @@ CommandTable makeCommandTable() {
     registerNetworkCommands(table);
     registerAcquisitionCommands(table);
     registerCountRateCommands(table);
+    registerAnalysisCommands(table);
+    registerTofCommands(table);
+    registerStartStopCommands(table);
+    registerNCoincidenceCommands(table);
+    registerPeriodCommands(table);
+    registerAutocorrelationCommands(table);
+    registerTimeTagCommands(table);
+    registerPulseHistogramCommands(table);
+    registerConformEsCommands(table);
+    registerAdCommands(table);
     return table;
 }
 

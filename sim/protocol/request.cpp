@@ -24,6 +24,12 @@ const Json& Request::member(const std::string& key, JsonKind kind) const {
         case JsonKind::Boolean:
             if (value.is_boolean()) return value;
             throw ProtocolError(ResultCode::BadParameter, "key \"" + key + "\" must be a boolean");
+        case JsonKind::Object:
+            if (value.is_object()) return value;
+            throw ProtocolError(ResultCode::BadParameter, "key \"" + key + "\" must be an object");
+        case JsonKind::Array:
+            if (value.is_array()) return value;
+            throw ProtocolError(ResultCode::BadParameter, "key \"" + key + "\" must be an array");
     }
     throw ProtocolError(ResultCode::BadParameter, "key \"" + key + "\" has the wrong type");
 }
@@ -58,5 +64,9 @@ const std::string& Request::text(const std::string& key) const {
 }
 
 bool Request::boolean(const std::string& key) const { return member(key, JsonKind::Boolean).get<bool>(); }
+
+const Json& Request::object(const std::string& key) const { return member(key, JsonKind::Object); }
+
+const Json& Request::array(const std::string& key) const { return member(key, JsonKind::Array); }
 
 }  // namespace veltrano::sim

@@ -37,6 +37,9 @@ public:
     const std::string& text(const std::string& key) const;
     // A JSON boolean.
     bool boolean(const std::string& key) const;
+    // A JSON object or array, to be read member by member.
+    const Json& object(const std::string& key) const;
+    const Json& array(const std::string& key) const;
 
     // Optional keys: the fallback when the key is missing (a present key of the
     // wrong type is refused like a required one).
@@ -50,7 +53,7 @@ public:
     bool boolean(const std::string& key, bool fallback) const { return has(key) ? boolean(key) : fallback; }
 
 private:
-    enum class JsonKind { Integer, Number, String, Boolean };
+    enum class JsonKind { Integer, Number, String, Boolean, Object, Array };
     const Json& member(const std::string& key, JsonKind kind) const;
 
     const Json& object_;

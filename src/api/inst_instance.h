@@ -4,6 +4,7 @@
 // members are destroyed in reverse order, so the connection goes last.
 
 #include "acq/acquisition_state.h"
+#include "analysis/analysis_state.h"
 #include "acq/count_rate_recording.h"
 #include "net/tcp_client.h"
 
@@ -22,4 +23,5 @@ public:
     std::string baseDir;
     vel::CountRateRecordingState countRates;
     vel::AcquisitionState acquisition;
+    vel::AnalysisState analysis;
 };

@@ -4,10 +4,8 @@
 
 #include <memory>
 
+#include "dispatcher_fixture.h"
 #include "light_signal.h"
-#include "sim/protocol/command_catalogue.h"
-#include "sim/protocol/dispatcher.h"
-#include "support/temp_dir.h"
 
 namespace veltrano::sim {
 namespace {
@@ -16,39 +14,14 @@ using nlohmann::json;
 
 constexpr std::int64_t kMillisecondPs = 1'000'000'000;
 
-class AcquisitionCommandsTest : public ::testing::Test {
+class AcquisitionCommandsTest : public DispatcherFixture {
 protected:
-    AcquisitionCommandsTest() {
-        InstrumentConfig config = lightSignalConfig();
-        config.acquisition.data_dir = dir_.str();
-        instrument_ = std::make_unique<Instrument>(config, clock_);
-        context_ = std::make_unique<CommandContext>(CommandContext{*instrument_, connection_});
-    }
-    Reply reply(const json& request) { return dispatcher_.handleLine(request.dump(), *context_); }
-    json call(const json& request) {
-        const Reply r = reply(request);
-        EXPECT_TRUE(r.isJson()) << request.dump();
-        return r.isJson() ? r.json() : json();
-    }
-    std::vector<std::uint8_t> binary(const json& request) {
-        const Reply r = reply(request);
-        EXPECT_FALSE(r.isJson()) << request.dump();
-        const auto payload = r.binary();
-        return std::vector<std::uint8_t>(payload.begin(), payload.end());
-    }
+    AcquisitionCommandsTest() { build(lightSignalConfig()); }
     static json acquire(std::int64_t duration, const std::string& file_name = "") {
         return json{{"cmd", "acq_rawdata"}, {"data_mode", 0},         {"duration", duration},
                     {"folder_path", ""},    {"file_name", file_name}, {"max_volume_size", 0},
                     {"force_close", false}};
     }
-
-    veltest::TempDir dir_;
-    std::shared_ptr<ManualSimClock> clock_ = std::make_shared<ManualSimClock>();
-    std::unique_ptr<Instrument> instrument_;
-    CommandTable table_ = makeCommandTable();
-    Dispatcher dispatcher_{table_};
-    ConnectionState connection_;
-    std::unique_ptr<CommandContext> context_;
 };
 
 TEST_F(AcquisitionCommandsTest, AcquisitionStartChecksItsKeys) {

@@ -27,7 +27,7 @@ protected:
     CommandContext context_{instrument_, connection_};
 };
 
-TEST_F(DispatcherTest, AnswersEveryDeviceControlAcquisitionAndCountRateCommandAndNothingElse) {
+TEST_F(DispatcherTest, AnswersEveryDeviceControlAcquisitionCountRateAndAnalysisCommandAndNothingElse) {
     std::vector<std::string> expected{
         "connect", "disconnect",
         "set_dac", "get_dac", "set_term", "get_term", "set_hts", "get_hts", "set_interdelay", "get_interdelay",
@@ -48,6 +48,20 @@ TEST_F(DispatcherTest, AnswersEveryDeviceControlAcquisitionAndCountRateCommandAn
         "get_single_cps", "get_coins_cps", "start_single_cps_recording", "start_coins_cps_recording",
         "get_singlecps_data", "get_coinscps_data"};
     expected.insert(expected.end(), acquisition_and_rates.begin(), acquisition_and_rates.end());
+    const std::vector<std::string> analyses{
+        "stop_tof_analysis", "stop_ad_analysis", "stop_tot_analysis", "stop_es_analysis",
+        "stop_conform_es_analysis", "stop_period_analysis", "stop_startstop_analysis", "stop_ncoins_analysis",
+        "stop_autocorrelation_analysis", "fetch_processdata", "clear_analysis_data",
+        "tof_analysis", "set_cross_correlation_config", "fetch_cross_correlation_data",
+        "startstop_analysis", "fetch_startstop_processdata", "fetch_startstop_average_processdata",
+        "fetch_startstop_dualstops_rawdata",
+        "ncoins_analysis", "apply_ncoins_strategies", "get_ncoins_cps", "fetch_ncoins_cps", "fetch_ncoins_rawdata",
+        "is_ncoins_analysis_processing",
+        "period_analysis", "fetch_period_stability_metric", "fetch_analysis_rawdata",
+        "autocorrelation_analysis", "fetch_autocorrelation_data", "fetch_t2_data", "fetch_t3_data",
+        "tot_analysis", "fetch_tot_data", "es_analysis", "fetch_es_data",
+        "conform_es_analysis", "fetch_ces_area1_processdata", "fetch_ces_area2_processdata", "ad_analysis"};
+    expected.insert(expected.end(), analyses.begin(), analyses.end());
     for (const std::string& name : expected) EXPECT_NE(table_.find(name), nullptr) << name;
     EXPECT_EQ(table_.names().size(), expected.size());
 }

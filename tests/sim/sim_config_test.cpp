@@ -69,6 +69,19 @@ TEST(SimConfig, UnusableValuesNameTheFileSectionAndKey) {
     EXPECT_NE(failureOf("no section line\n").find("syntax error on line 1"), std::string::npos);
 }
 
+TEST(SimConfig, ReadsTheEmitterAndLeavesItOffByDefault) {
+    EXPECT_EQ(parseSimConfig("", "test.ini").instrument.signal.emitter.channel, 0);
+    const EmitterConfig e =
+        parseSimConfig("[emitter]\nchannel = 3\nexcitation_rate_hz = 2e5\nlifetime_ps = 4000\n", "test.ini")
+            .instrument.signal.emitter;
+    EXPECT_EQ(e.channel, 3);
+    EXPECT_EQ(e.excitation_rate_hz, 2e5);
+    EXPECT_EQ(e.lifetime_ps, 4000.0);
+    EXPECT_NE(failureOf("[emitter]\nchannel = 17\n").find("[emitter] channel"), std::string::npos);
+    EXPECT_NE(failureOf("[emitter]\nchannel = -1\n").find("[emitter] channel"), std::string::npos);
+    EXPECT_NE(failureOf("[emitter]\nlifetime_ps = -1\n").find("negative"), std::string::npos);
+}
+
 TEST(SimConfig, MissingFileIsAnError) {
     EXPECT_THROW(loadSimConfig("/nonexistent/dir/sim.ini"), std::runtime_error);
 }

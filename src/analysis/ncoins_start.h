@@ -1,0 +1,19 @@
+#pragma once
+// The start of an n-fold coincidence analysis once its strategies are
+// checked: remember the strategy names and output names, send
+// "ncoins_analysis" and start the stop timer. It starts no raw threads.
+
+#include "analysis/ncoins_strategies.h"
+
+#include <cstdint>
+
+class InstInstance;
+
+namespace vel::analysis {
+
+// Returns 0, the start command's non-zero status, or -1 (failed exchange).
+int startNCoincidenceAnalysis(InstInstance& session, uint64_t handle, int durationSeconds,
+                              NCoinsStrategies&& strategies, uint8_t enableRawData, const char* folderPath,
+                              const char* fileName);
+
+}  // namespace vel::analysis

@@ -1,0 +1,115 @@
+#include "analysis/point_list.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace vel {
+namespace {
+
+// Caller arrays are indexed by int counts of 2 N elements.
+constexpr size_t kMaxCallerPoints = 0x3FFFFFFF;
+
+template <class Element, class Convert>
+Element* toPairArray(const PointList& points, int* count, Convert&& convert) {
+    if (count) {
+        *count = 0;
+    }
+    if (points.empty() || points.size() > kMaxCallerPoints) {
+        return nullptr;
+    }
+    auto* array = static_cast<Element*>(std::malloc(points.size() * 2 * sizeof(Element)));
+    if (!array) {
+        return nullptr;
+    }
+    Element* out = array;
+    for (const Point& point : points) {
+        // A point with an infinite or NaN coordinate carries no usable value.
+        if (!std::isfinite(point.first) || !std::isfinite(point.second)) {
+            *out++ = 0;
+            *out++ = 0;
+        } else {
+            *out++ = convert(point.first);
+            *out++ = convert(point.second);
+        }
+    }
+    if (count) {
+        *count = static_cast<int>(points.size());
+    }
+    return array;
+}
+
+// Nearest integer, halves away from zero; values beyond the 64-bit range clamp.
+int64_t roundToInt64(double value) {
+    constexpr double kLimit = 9223372036854775808.0;  // 2^63
+    if (value >= kLimit) {
+        return INT64_MAX;
+    }
+    if (value < -kLimit) {
+        return INT64_MIN;
+    }
+    return static_cast<int64_t>(std::llround(value));
+}
+
+double readDoubleLe(const uint8_t** cursor) {
+    const uint64_t bits = ksq::CNetUtils::decode_uint64_le(cursor);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+}  // namespace
+
+int64_t* toIntegerPairArray(const PointList& points, int* count) {
+    return toPairArray<int64_t>(points, count, roundToInt64);
+}
+
+double* toDoublePairArray(const PointList& points, int* count) {
+    return toPairArray<double>(points, count, [](double value) { return value; });
+}
+
+}  // namespace vel
+
+namespace ksq {
+
+bool CNetUtils::deserializePoints2(const uint8_t* data, size_t size, vel::PointList& points) {
+    if (!data || size < 4) {
+        return false;
+    }
+    const uint8_t* cursor = data;
+    const uint32_t announced = decode_uint32_le(&cursor);
+    if (announced & 0x80000000u) {
+        return false;
+    }
+    // Checked against what arrived before anything is allocated.
+    if ((size - 4) / 16 < announced) {
+        return false;
+    }
+    points.clear();
+    points.reserve(announced);
+    for (uint32_t i = 0; i < announced; ++i) {
+        const double x = vel::readDoubleLe(&cursor);
+        const double y = vel::readDoubleLe(&cursor);
+        points.emplace_back(x, y);
+    }
+    return true;
+}
+
+uint32_t CNetUtils::decode_uint32_le(const uint8_t** cursor) {
+    const uint8_t* p = *cursor;
+    *cursor += 4;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+int32_t CNetUtils::decode_int32_le(const uint8_t** cursor) {
+    return static_cast<int32_t>(decode_uint32_le(cursor));
+}
+
+uint64_t CNetUtils::decode_uint64_le(const uint8_t** cursor) {
+    const uint64_t low = decode_uint32_le(cursor);
+    const uint64_t high = decode_uint32_le(cursor);
+    return low | high << 32;
+}
+
+}  // namespace ksq

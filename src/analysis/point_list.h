@@ -1,0 +1,40 @@
+#pragma once
+// Point lists: the binary payload of every analysis fetch (an unsigned 32-bit
+// little-endian count N, then N pairs of little-endian doubles), and the two
+// caller arrays made from them.
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace vel {
+
+using Point = std::pair<double, double>;
+using PointList = std::vector<Point>;
+
+// malloc'ed x0, y0, x1, y1, ... for the caller (released with
+// ci_free_int64_data). Integer pairs round halves away from zero; a point with
+// a non-finite coordinate becomes 0, 0 in both forms. Null and *count 0 for an
+// empty list, more than 0x3FFFFFFF points or a failed allocation; *count is
+// the number of points otherwise. count may be null.
+int64_t* toIntegerPairArray(const PointList& points, int* count);
+double* toDoublePairArray(const PointList& points, int* count);
+
+}  // namespace vel
+
+namespace ksq {
+
+class CNetUtils {
+public:
+    // False for fewer than 4 bytes, N >= 2^31 or a payload shorter than
+    // 4 + 16 N bytes; otherwise points holds the N points in payload order.
+    static bool deserializePoints2(const uint8_t* data, size_t size, vel::PointList& points);
+
+    // Read little-endian at *cursor and advance it.
+    static uint32_t decode_uint32_le(const uint8_t** cursor);
+    static int32_t decode_int32_le(const uint8_t** cursor);
+    static uint64_t decode_uint64_le(const uint8_t** cursor);
+};
+
+}  // namespace ksq

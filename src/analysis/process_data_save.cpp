@@ -1,0 +1,45 @@
+// Saving one processed-data point list into its CSV file.
+
+#include "analysis/analysis_control.h"
+#include "analysis/point_csv.h"
+#include "api/export_boundary.h"
+#include "net/call_kinds.h"
+
+#include <string>
+
+namespace vel::analysis {
+
+int saveProcessData(uint64_t handle, const std::string& path, const char* command, int metricType,
+                    int startChan, int stopChan) {
+    if (!command || !*command) {
+        return -1;
+    }
+    return withSession(handle, -1, "Save analysis process data", [&](InstInstance& session) {
+        if (path.empty()) {
+            return 0;  // no file was asked for: nothing is fetched
+        }
+        if (!session.connection) {
+            return -1;
+        }
+        const CommandResponse response = exchange(session, {{"cmd", command},
+                                                            {"stability_metric_type", metricType},
+                                                            {"start_chan", startChan},
+                                                            {"stop_chan", stopChan}});
+        if (response.isJson()) {
+            logError(handle, "Fetch process data failed");
+            return -1;
+        }
+        const auto& payload = response.getBinary();
+        PointList points;
+        if (!ksq::CNetUtils::deserializePoints2(payload.data(), payload.size(), points)) {
+            return -1;
+        }
+        if (!appendPointsToCsvFile(path, points)) {
+            logError(handle, "Failed to open process data file for writing: " + path);
+            return -1;
+        }
+        return 0;
+    });
+}
+
+}  // namespace vel::analysis

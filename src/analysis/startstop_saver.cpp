@@ -1,0 +1,95 @@
+// Saving a start-stop analysis when it stops: one histogram file per (start,
+// stop) pair and one average file per start channel with several stops, each
+// fetched from the service into a prepared CSV file.
+
+#include "analysis/analysis_control.h"
+#include "analysis/analysis_savers.h"
+#include "api/export_boundary.h"
+#include "api/output_file.h"
+
+#include <mutex>
+
+namespace vel::analysis {
+
+namespace {
+
+constexpr const char* kOperation = "Save start-stop analysis data";
+constexpr const char* kHeaderLine = "tdiff, counts";
+constexpr const char* kDefaultFolder = "output";
+
+struct SaveTarget {
+    std::string folder;
+    std::string baseName;
+};
+
+// The prepared file, or the empty string (logged) when no path can be formed.
+std::string prepareFile(uint64_t handle, const SaveTarget& target, const std::string& suffix) {
+    const std::string path = createOutputFile(handle, target.folder.c_str(), target.baseName.c_str(),
+                                              suffix.c_str(), ".csv", "", kHeaderLine);
+    if (path.empty()) {
+        logError(handle, "Create output file path failed for start-stop analysis data: " + target.baseName + suffix);
+    }
+    return path;
+}
+
+// The pair files of one start channel in stored order; the first failure
+// abandons the rest of them. Returns the status of the last save performed.
+int savePairs(uint64_t handle, const SaveTarget& target, int32_t startChan, const std::vector<int32_t>& stops,
+              int result) {
+    for (int32_t stopChan : stops) {
+        const std::string path =
+            prepareFile(handle, target, "_" + std::to_string(startChan) + "_" + std::to_string(stopChan));
+        if (path.empty()) {
+            return result;
+        }
+        result = saveProcessData(handle, path, "fetch_startstop_processdata", 0, startChan, stopChan);
+        if (result == -1) {
+            logError(handle, "Save process data to file failed for start-stop analysis: start_chan-" +
+                                 std::to_string(startChan) + ", stop_chan-" + std::to_string(stopChan));
+            return result;
+        }
+    }
+    return result;
+}
+
+int saveAverage(uint64_t handle, const SaveTarget& target, int32_t startChan, int result) {
+    const std::string path = prepareFile(handle, target, "_" + std::to_string(startChan) + "_average");
+    if (path.empty()) {
+        return result;
+    }
+    result = saveProcessData(handle, path, "fetch_startstop_average_processdata", 0, startChan, -1);
+    if (result == -1) {
+        logError(handle, "Save average process data to file failed for start-stop analysis: start_chan-" +
+                             std::to_string(startChan));
+    }
+    return result;
+}
+
+}  // namespace
+
+int saveStartStopResults(uint64_t handle) {
+    return withSession(handle, -1, kOperation, [&](InstInstance& session) {
+        AnalysisState& state = session.analysis;
+        SaveTarget target;
+        std::unordered_map<int32_t, std::vector<int32_t>> groups;
+        {
+            std::lock_guard<std::mutex> lock(state.pathMutex);
+            if (state.analysisFileName.empty()) {
+                return 0;
+            }
+            target.folder = state.analysisFolder.empty() ? kDefaultFolder : state.analysisFolder;
+            target.baseName = state.analysisFileName + "_start_stop";
+            groups = state.startstopChanGroups;
+        }
+        int result = 0;
+        for (const auto& [startChan, stops] : groups) {
+            result = savePairs(handle, target, startChan, stops, result);
+            if (stops.size() >= 2) {
+                result = saveAverage(handle, target, startChan, result);
+            }
+        }
+        return result;
+    });
+}
+
+}  // namespace vel::analysis

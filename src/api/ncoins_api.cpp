@@ -1,0 +1,111 @@
+// N-fold coincidence analysis: the two starts, applying strategies, the count
+// rates and the raw records. The stop and the processing query are among the
+// analysis framework's exports.
+
+#include <veltranoapi/veltranoapi.h>
+
+#include "analysis/ncoins_records.h"
+#include "analysis/ncoins_start.h"
+#include "analysis/ncoins_strategies.h"
+#include "analysis/startstop_fetch.h"
+#include "api/export_boundary.h"
+#include "net/call_kinds.h"
+
+namespace {
+
+using vel::analysis::NCoinsStrategies;
+
+template <class ReadStrategies>
+int startWithStrategies(uint64_t handle, const char* operation, int duration, uint8_t enableRawData,
+                        const char* folderPath, const char* fileName, ReadStrategies&& readStrategies) noexcept {
+    return vel::withSession(handle, -1, operation, [&](InstInstance& session) {
+        if (duration <= 0) {
+            return -1;
+        }
+        NCoinsStrategies strategies;
+        const std::string message = readStrategies(strategies);
+        if (!message.empty()) {
+            vel::logError(handle, message);
+            return -1;
+        }
+        return vel::analysis::startNCoincidenceAnalysis(session, handle, duration, std::move(strategies),
+                                                        enableRawData, folderPath, fileName);
+    });
+}
+
+template <class ReadStrategies>
+int applyStrategies(uint64_t handle, const char* operation, ReadStrategies&& readStrategies) noexcept {
+    return vel::withSession(handle, -1, operation, [&](InstInstance&) {
+        nlohmann::json strategies;
+        const std::string message = readStrategies(strategies);
+        if (!message.empty()) {
+            vel::logError(handle, message);
+            return -1;
+        }
+        return vel::callPlain(handle, {{"cmd", "apply_ncoins_strategies"}, {"ncoins_strats", std::move(strategies)}});
+    });
+}
+
+}  // namespace
+
+extern "C" {
+
+CI_API int ci_ncoins_analysis(uint64_t handle, int duration, const NCOINS_STRATEGY* strategies, int strategy_count,
+                              uint8_t enable_raw_data, const char* folder_path, const char* file_name) {
+    return startWithStrategies(handle, "Ncoins analysis", duration, enable_raw_data, folder_path, file_name,
+                               [&](NCoinsStrategies& result) {
+                                   return vel::analysis::strategiesForAnalysis(strategies, strategy_count, result);
+                               });
+}
+
+CI_API int ci_ncoins_analysis_json(uint64_t handle, int duration, const char* ncoins_strats_json,
+                                   uint8_t enable_raw_data, const char* folder_path, const char* file_name) {
+    return startWithStrategies(handle, "Ncoins analysis json", duration, enable_raw_data, folder_path, file_name,
+                               [&](NCoinsStrategies& result) {
+                                   return vel::analysis::strategiesForAnalysisFromJson(ncoins_strats_json, result);
+                               });
+}
+
+CI_API int ci_apply_ncoins_strategies(uint64_t handle, const NCOINS_STRATEGY* strategies, int strategy_count) {
+    return applyStrategies(handle, "Apply ncoins strategies", [&](nlohmann::json& result) {
+        return vel::analysis::strategiesForApplying(strategies, strategy_count, result);
+    });
+}
+
+CI_API int ci_apply_ncoins_strategies_json(uint64_t handle, const char* ncoins_strats_json) {
+    return applyStrategies(handle, "Apply ncoins strategies json", [&](nlohmann::json& result) {
+        return vel::analysis::strategiesForApplyingFromJson(ncoins_strats_json, result);
+    });
+}
+
+CI_API int ci_get_ncoins_cps(uint64_t handle, int strategy_index) {
+    try {
+        return vel::callReturningInt(handle, {{"cmd", "get_ncoins_cps"}, {"strategy_index", strategy_index}});
+    } catch (...) {
+        return -1;  // the request could not be built
+    }
+}
+
+CI_API int64_t* ci_fetch_ncoins_cps(uint64_t handle, int strategy_index, int* count) {
+    if (count != nullptr) {
+        *count = 0;
+    }
+    try {
+        return vel::analysis::fetchIntegerPairsFor(handle,
+                                                   {{"cmd", "fetch_ncoins_cps"}, {"strategy_index", strategy_index}},
+                                                   count, "Fetch ncoins cps data failed", "Fetch ncoins cps data");
+    } catch (...) {
+        return nullptr;  // the request could not be built
+    }
+}
+
+CI_API int64_t* ci_fetch_ncoins_rawdata(uint64_t handle, int strategy_index, int* count, int timeout_ms) {
+    if (count != nullptr) {
+        *count = 0;
+    }
+    return vel::withSession<int64_t*>(handle, nullptr, "Fetch ncoins raw data", [&](InstInstance& session) {
+        return vel::analysis::pollNCoinsRecords(session, handle, strategy_index, count, timeout_ms);
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,114 @@
+// Point lists: decoding the service's payload and the two caller arrays made
+// from it.
+
+#include "analysis/point_list.h"
+#include "point_payload.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+namespace {
+
+using veltest::pointPayload;
+
+bool decode(const std::string& payload, vel::PointList& points) {
+    // An exact-size heap copy, so a read past the end is caught under ASan.
+    auto copy = std::make_unique<uint8_t[]>(payload.size() + 1);
+    std::memcpy(copy.get(), payload.data(), payload.size());
+    return ksq::CNetUtils::deserializePoints2(copy.get(), payload.size(), points);
+}
+
+struct FreeArray {
+    void operator()(void* p) const { std::free(p); }
+};
+
+TEST(PointListDecoding, ReadsPointsInPayloadOrderAndIgnoresTrailingBytes) {
+    vel::PointList points{{9, 9}};
+    EXPECT_TRUE(decode(pointPayload({{1.5, -2}, {1e300, 0.25}}) + "xyz", points));
+    EXPECT_EQ(points, (vel::PointList{{1.5, -2}, {1e300, 0.25}}));
+}
+
+TEST(PointListDecoding, AcceptsAnEmptyList) {
+    vel::PointList points{{9, 9}};
+    EXPECT_TRUE(decode(pointPayload({}), points));
+    EXPECT_TRUE(points.empty());
+}
+
+TEST(PointListDecoding, RejectsShortOrOversizedAnnouncements) {
+    vel::PointList points{{9, 9}};
+    EXPECT_FALSE(decode(std::string("\x01\x00\x00", 3), points));
+    EXPECT_FALSE(decode(pointPayload({}, 0x80000000LL), points));
+    EXPECT_FALSE(decode(pointPayload({}, 0xFFFFFFFFLL), points));
+    EXPECT_FALSE(decode(pointPayload({{1, 2}, {3, 4}}, 3), points));
+    // One byte short of the last point.
+    const std::string full = pointPayload({{1, 2}});
+    EXPECT_FALSE(decode(full.substr(0, full.size() - 1), points));
+    EXPECT_FALSE(ksq::CNetUtils::deserializePoints2(nullptr, 0, points));
+    EXPECT_EQ(points, (vel::PointList{{9, 9}}));  // untouched on failure
+}
+
+TEST(PointListDecoding, ReadsLittleEndianIntegersAndAdvances) {
+    const uint8_t bytes[] = {0x01, 0x02, 0x03, 0x84, 0xFE, 0xFF, 0xFF, 0xFF,
+                             0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80};
+    const uint8_t* cursor = bytes;
+    EXPECT_EQ(ksq::CNetUtils::decode_uint32_le(&cursor), 0x84030201u);
+    EXPECT_EQ(ksq::CNetUtils::decode_int32_le(&cursor), -2);
+    EXPECT_EQ(ksq::CNetUtils::decode_uint64_le(&cursor), 0x8000000000000001ull);
+    EXPECT_EQ(cursor, bytes + sizeof bytes);
+}
+
+TEST(PointArrays, RoundHalvesAwayFromZero) {
+    int count = -1;
+    std::unique_ptr<int64_t, FreeArray> array(
+        vel::toIntegerPairArray({{0.5, -0.5}, {1.5, -2.5}, {2.4999, -2.5001}, {1e15 + 0.5, -7}}, &count));
+    ASSERT_TRUE(array);
+    ASSERT_EQ(count, 4);
+    const int64_t expected[] = {1, -1, 2, -3, 2, -3, 1000000000000001, -7};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(array.get()[i], expected[i]) << i;
+    }
+}
+
+TEST(PointArrays, TurnNonFinitePointsIntoZeroPairs) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const vel::PointList points{{1, nan}, {-inf, 2}, {3.25, 4}, {nan, inf}};
+    int count = 0;
+    std::unique_ptr<int64_t, FreeArray> integers(vel::toIntegerPairArray(points, &count));
+    ASSERT_EQ(count, 4);
+    const int64_t expectedIntegers[] = {0, 0, 0, 0, 3, 4, 0, 0};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(integers.get()[i], expectedIntegers[i]) << i;
+    }
+    std::unique_ptr<double, FreeArray> doubles(vel::toDoublePairArray(points, &count));
+    ASSERT_EQ(count, 4);
+    const double expectedDoubles[] = {0, 0, 0, 0, 3.25, 4, 0, 0};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(doubles.get()[i], expectedDoubles[i]) << i;
+    }
+}
+
+TEST(PointArrays, ClampValuesBeyondTheIntegerRange) {
+    int count = 0;
+    std::unique_ptr<int64_t, FreeArray> array(vel::toIntegerPairArray({{1e300, -1e300}}, &count));
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(array.get()[0], std::numeric_limits<int64_t>::max());
+    EXPECT_EQ(array.get()[1], std::numeric_limits<int64_t>::min());
+}
+
+TEST(PointArrays, GiveNullAndZeroForAnEmptyList) {
+    int count = 5;
+    EXPECT_EQ(vel::toIntegerPairArray({}, &count), nullptr);
+    EXPECT_EQ(count, 0);
+    count = 5;
+    EXPECT_EQ(vel::toDoublePairArray({}, &count), nullptr);
+    EXPECT_EQ(count, 0);
+    std::unique_ptr<double, FreeArray> array(vel::toDoublePairArray({{1, 2}}, nullptr));
+    EXPECT_TRUE(array);
+}
+
+}  // namespace
