@@ -13,9 +13,22 @@ struct Registry {
     std::atomic<uint64_t> nextHandle{1};
 };
 
+// The registry itself is never destroyed: a detached stop timer may wake and
+// look its session up while the process exits. The sessions still registered
+// then are released at exit as before (ending their worker threads), and later
+// lookups simply find nothing.
 Registry& registry() {
-    static Registry instance;
-    return instance;
+    static Registry* const instance = new Registry();
+    static const struct ReleaseAtExit {
+        ~ReleaseAtExit() {
+            std::unordered_map<uint64_t, SessionPtr> remaining;
+            {
+                std::lock_guard<std::mutex> lock(instance->mutex);
+                remaining.swap(instance->sessions);
+            }
+        }
+    } releaseAtExit;
+    return *instance;
 }
 
 }  // namespace
