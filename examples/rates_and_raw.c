@@ -7,7 +7,7 @@
  *
  * Run against the simulator (scripts/demo.sh does all of this):
  *   build/default/sim/veltrano-sim --port 6789 &
- *   build/default/examples/rates_and_raw examples/service.ini out
+ *   build/default/examples/rates_and_raw "$PWD"/examples/service.ini out
  * Expected output (rates vary with the seed):
  *   channel 1: 20754 counts/s
  *   ...

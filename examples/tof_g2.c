@@ -11,7 +11,7 @@
  *
  * Run against the simulator (scripts/demo.sh does this and draws the plot):
  *   build/default/sim/veltrano-sim --port 6789 &
- *   build/default/examples/tof_g2 examples/service.ini out
+ *   build/default/examples/tof_g2 "$PWD"/examples/service.ini out
  */
 #include <veltranoapi/veltranoapi.h>
 

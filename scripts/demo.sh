@@ -4,8 +4,12 @@
 # programs against it (list devices, link, configure channels, status and
 # identity; count rates and a 2-second raw acquisition into volume files; a
 # 5-second time-of-flight measurement with g2 saved as CSV files and drawn
-# into a PNG plot) and stops the simulator again. Results go to
-# demo-output/ (override with OUT=dir).
+# into a PNG plot; a 10-second clock stability measurement with its four
+# deviation curves drawn into a PNG plot), then starts a second simulator
+# whose pair source feeds the A/D channels 1 and 3 and records an energy
+# spectrum and coincidence-gated spectra from it (CSV files and a PNG plot),
+# and stops the simulators again. Results go to demo-output/ (override with
+# OUT=dir).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -13,22 +17,41 @@ out=${OUT:-"$root/demo-output"}
 
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target veltranoapi veltrano-sim example_quickstart example_instrument_tour example_rates_and_raw example_tof_g2
+cmake --build --preset default -j "$(nproc)" --target veltranoapi veltrano-sim example_quickstart example_instrument_tour example_rates_and_raw example_tof_g2 example_stability example_energy_spectra
 
 mkdir -p "$out"
 sim="$root/build/default/sim/veltrano-sim"
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-"$sim" --port 0 --seed 1 >"$fifo" &
-sim_pid=$!
-trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; rm -f "$fifo"' EXIT
-# The simulator's first line ends in the port it listens on.
-exec 3<"$fifo"
-read -r first_line <&3
-port=${first_line##*:}
-echo "simulator: $first_line"
+sim_pids=()
+fifos=()
+stop_simulators() {
+  for pid in "${sim_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -f "${fifos[@]}"
+}
+trap stop_simulators EXIT
 
-printf '[server]\nserver.ip = 127.0.0.1\nserver.port = %s\n' "$port" >"$out/service.ini"
+# Starts a simulator on a free port (further options as given after the
+# first argument) and writes the library's INI file for it to the first
+# argument.
+start_simulator() {
+  local service_ini=$1 fifo first_line fd
+  shift
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  fifos+=("$fifo")
+  "$sim" --port 0 --seed 1 "$@" >"$fifo" &
+  sim_pids+=($!)
+  # The simulator's first line ends in the port it listens on. The pipe stays
+  # open for reading as long as the script runs.
+  exec {fd}<"$fifo"
+  read -r first_line <&"$fd"
+  echo "simulator: $first_line"
+  printf '[server]\nserver.ip = 127.0.0.1\nserver.port = %s\n' "${first_line##*:}" >"$service_ini"
+}
+
+start_simulator "$out/service.ini"
 "$root/build/default/examples/quickstart" "$out/service.ini" "$out"
 echo
 "$root/build/default/examples/instrument_tour" "$out/service.ini" "$out"
@@ -40,4 +63,13 @@ echo
 python=/usr/bin/python3
 [ -x "$python" ] || python=python3
 "$python" scripts/plot_tof.py "$out/tof/tof_counts.csv" "$out/tof/tof_cross_correlation.csv" "$out/tof/tof_g2.png"
+echo
+"$root/build/default/examples/stability" "$out/service.ini" "$out"
+"$python" scripts/plot_stability.py "$out"/stability/clock_{adev,mdev,tdev,hdev}.csv "$out/stability/stability.png"
+echo
+# Coincidence-gated spectra need pulses on two A/D channels that coincide.
+start_simulator "$out/service-energy.ini" --config examples/sim-energy.ini
+"$root/build/default/examples/energy_spectra" "$out/service-energy.ini" "$out"
+"$python" scripts/plot_energy.py "$out/energy/spectrum.csv" "$out/energy/gated.csv" "$out/energy/gated_ch1.csv" \
+  "$out/energy/gated_ch3.csv" "$out/energy/energy.png"
 echo "log: $out/log/veltranoapi.log"

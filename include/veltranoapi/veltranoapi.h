@@ -1041,6 +1041,226 @@ CI_API int64_t* ci_fetch_ncoins_cps(uint64_t handle, int strategy_index, int* co
  */
 CI_API int64_t* ci_fetch_ncoins_rawdata(uint64_t handle, int strategy_index, int* count, int timeout_ms);
 
+/* ------------------------------------------------------------------------ */
+/* Period analysis and frequency stability                                   */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * Starts a period analysis of duration seconds: the service measures the
+ * period of a periodic signal cycle by cycle, histograms the periods and
+ * computes the Allan, modified Allan, time and Hadamard deviations over
+ * decades x decade_points averaging times against the nominal frequency
+ * fnom_hz. Sends "period_analysis" with "duration", "decades",
+ * "decade_points", "average_num", "analysis_length" (integers), "fnom_hz"
+ * (double), "sampling_interval" (integer, ms) and "sampling_num" (integer);
+ * the other values are forwarded unchecked.
+ * While it runs, a library thread fetches the per-cycle points (cycle index,
+ * period in ps) every sampling_interval ms (below 1: every 10 ms) for up to
+ * duration + 2 s. With a file_name (not null or empty) six CSV files are
+ * created first, as for ci_tof_analysis: <file_name>_period ("cycle_index,
+ * period(ps)", filled while the run goes on), _counts ("period(ps), counts"),
+ * _adev ("tau(s), adev"), _mdev ("tau(s), mdev"), _tdev ("tau(s), tdev") and
+ * _hdev ("tau(s), hdev"), the last five filled when the run ends; without a
+ * file name the caller takes the points with ci_fetch_period_rawdata.
+ * Returns 0, the service's status of the start, or -1 with nothing sent:
+ * duration <= 0, an interval longer than the run ("Invalid sampling interval
+ * specified"), an unknown handle, files that cannot be prepared ("Prepare
+ * output file paths failed for period analysis"). The raw-data threads of an
+ * earlier analysis are stopped and joined first.
+ */
+CI_API int ci_period_analysis(uint64_t handle, int duration, int decades, int decade_points, int average_num, int analysis_length, double fnom_hz, int sampling_interval, int sampling_num, const char* folder_path, const char* file_name);
+
+/*
+ * One stability curve of the period analysis: sends
+ * "fetch_period_stability_metric" with "stability_metric_type" (0 Allan, 1
+ * modified Allan, 2 time, 3 Hadamard deviation; other values are sent as they
+ * are) and returns double pairs tau (s), deviation, as
+ * ci_fetch_cross_correlation_data. Failures: "Fetch period stability metric
+ * data failed" (JSON reply), "Fetch period stability metric data exception:
+ * ...". Blocks on the connection.
+ */
+CI_API double* ci_fetch_period_stability_metric(uint64_t handle, int stability_metric_type, int* count);
+
+/* ------------------------------------------------------------------------ */
+/* Autocorrelation and time-tag records                                      */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * Starts an autocorrelation analysis of duration seconds: the g2 of the
+ * events on channel ch over delays from min_tau to max_tau seconds in bin_num
+ * bins; with enable_t2_data 1 the service also keeps T2 records of the
+ * channel. Sends "autocorrelation_analysis" with "duration", "ch", "min_tau",
+ * "max_tau" (doubles), "bin_num", "enable_t2_data", "folder_path" and
+ * "file_name" ("" for null). With a file_name, creates the CSV file
+ * <file_name> (as for ci_tof_analysis, no suffix) with the header line
+ * "tdiff(s), auto_correlation(g2)" that receives the g2 curve when the run
+ * ends, and the service writes the T2 records into its own file. Returns 0,
+ * the service's status, or -1 with nothing sent: duration <= 0, ch < 0
+ * ("Invalid channel specified"), min_tau >= max_tau ("Parameter<min_tau> must
+ * be less than <max_tau>"), an unknown handle, a file that cannot be prepared
+ * ("Prepare output file path failed for auto-correlation analysis").
+ */
+CI_API int ci_autocorrelation_analysis(uint64_t handle, int duration, int ch, double min_tau, double max_tau, int bin_num, uint8_t enable_t2_data, const char* folder_path, const char* file_name);
+
+/* The current g2 curve: "fetch_autocorrelation_data", double pairs delay (s),
+ * g2 as ci_fetch_cross_correlation_data. Failures: "Fetch auto-correlation
+ * process data failed", "Fetch auto-correlation process data exception: ...". */
+CI_API double* ci_fetch_autocorrelation_data(uint64_t handle, int* count);
+
+/* One T2 time-tag record (fields as the service defines them). 16 bytes in
+ * every build: reserved (always 0) keeps second 8-byte aligned. On the wire a
+ * record is 12 packed little-endian bytes. */
+typedef struct T2_DATA {
+    int32_t first;
+    int32_t reserved;
+    int64_t second;
+} T2_DATA;
+
+/* One T3 time-tag record (fields as the service defines them); 16 bytes. */
+typedef struct T3_DATA {
+    uint32_t first;
+    int32_t second;
+    int32_t third;
+    uint32_t fourth;
+} T3_DATA;
+
+/*
+ * The record fetches. Each sends its fetch command ("fetch_t2_data",
+ * "fetch_t3_data", "fetch_tot_data", "fetch_es_data"; no other key), repeating
+ * every 20 ms while the service answers an empty batch, until records arrive
+ * or more than timeout_ms milliseconds have passed. Returns the first
+ * non-empty batch as 64-bit integers per record, with the number of records
+ * in *count (may be null; set to 0 first); release with ci_free_int64_data.
+ *   T2:  first (sign-extended), second: 2 values per record;
+ *   T3:  first (zero-extended), second, third (sign-extended), fourth
+ *        (zero-extended): 4 values per record;
+ *   TOT, ES: first (sign-extended), second (zero-extended): 2 values.
+ * Null with 0 at once, nothing sent, for an unknown handle and unless the
+ * latest start of the matching analysis (autocorrelation for T2; time of
+ * flight or start-stop for T3; time over threshold; energy spectrum) asked
+ * for records with its flag 1 and without file name (with a file name the
+ * service writes them into its own file). Null when the time-out passes, for
+ * more than 0x3FFFFFFF (T2, TOT, ES) or 0x1FFFFFFF (T3) records, and when a
+ * fetch fails: "Fetch T2 data failed" ("T3", "TOT", "ES") is logged for a
+ * JSON reply, a malformed payload and after "Fetch T2 data exception: ...".
+ * Blocks the calling thread up to the time-out plus one exchange.
+ */
+CI_API int64_t* ci_fetch_t2_data(uint64_t handle, int* count, int timeout_ms);
+CI_API int64_t* ci_fetch_t3_data(uint64_t handle, int* count, int timeout_ms);
+
+/* ------------------------------------------------------------------------ */
+/* Time over threshold and energy spectra                                    */
+/* ------------------------------------------------------------------------ */
+
+/* One time-over-threshold or energy-spectrum record (fields as the service
+ * defines them); 8 bytes, the wire layout. */
+typedef struct TOT_DATA {
+    int32_t first;
+    uint32_t second;
+} TOT_DATA;
+
+typedef struct ES_DATA {
+    int32_t first;
+    uint32_t second;
+} ES_DATA;
+
+/*
+ * Starts a time-over-threshold analysis of duration seconds on channel
+ * (>= 0): the service histograms how long each pulse stays above the
+ * threshold; with enable_tot_data 1 it keeps the records for
+ * ci_fetch_tot_data. Sends "tot_analysis" with "duration", "ch",
+ * "enable_tot_data", "folder_path" and "file_name" ("" for null). With a
+ * file_name, creates <file_name> (as for ci_autocorrelation_analysis) with
+ * the header "tot, counts" that receives the histogram at the end. Returns 0,
+ * the service's status, or -1 with nothing sent: duration <= 0, channel < 0
+ * ("Invalid channel specified"), an unknown handle, a file that cannot be
+ * prepared ("Prepare output file path failed for TOT analysis").
+ */
+CI_API int ci_tot_analysis(uint64_t handle, int duration, int channel, int8_t enable_tot_data, const char* folder_path, const char* file_name);
+CI_API int64_t* ci_fetch_tot_data(uint64_t handle, int* count, int timeout_ms);
+
+/*
+ * Starts an energy-spectrum analysis of duration seconds on an odd (A/D)
+ * channel: the service integrates each pulse over ad_integration_point (> 0)
+ * samples, scales it by area_scale (unchecked) and histograms the result;
+ * with enable_es_data 1 it keeps the records for ci_fetch_es_data. Sends
+ * "es_analysis" with "duration", "ch", "ad_integration_point", "area_scale",
+ * "enable_es_data", "folder_path" and "file_name". With a file_name, creates
+ * <file_name> with the header "adc, counts" that receives the spectrum at the
+ * end. Returns 0, the service's status, or -1 with nothing sent: duration <=
+ * 0, a negative or even channel ("Invalid A/D channel specified"),
+ * ad_integration_point <= 0 ("Invalid A/D integration point value"), an
+ * unknown handle, a file that cannot be prepared ("Prepare output file path
+ * failed for ES analysis").
+ */
+CI_API int ci_es_analysis(uint64_t handle, int duration, int channel, int ad_integration_point, int area_scale, int8_t enable_es_data, const char* folder_path, const char* file_name);
+CI_API int64_t* ci_fetch_es_data(uint64_t handle, int* count, int timeout_ms);
+
+/* ------------------------------------------------------------------------ */
+/* Coincidence-gated energy                                                  */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * Starts a coincidence-gated energy analysis of duration seconds on two
+ * different odd channels: pulses of ch1 and ch2 within coins_time_window
+ * whose energies lie inside their channel's energy window (energy_window_min1
+ * to energy_window_max1 for ch1, ..._2 for ch2) are counted into a time-difference
+ * histogram and one spectrum per channel (area 1 the lower channel, area 2
+ * the higher). Sends "conform_es_analysis" with "duration", "ch1", "ch2",
+ * "ad_integration_point", "area_scale", "coins_time_window", "avg_times",
+ * "energy_window_min1", "energy_window_max1", "energy_window_min2",
+ * "energy_window_max2" (integers, in this order). With a file_name, creates
+ * <file_name> ("tdiff, counts"), <file_name>_ch<lower channel> and
+ * <file_name>_ch<higher channel> (both "adc, counts"), filled when the run
+ * ends. Returns 0, the service's status, or -1 with nothing sent: duration <=
+ * 0, negative or equal channels ("Please specify two valid channels"), an
+ * even channel ("Only support odd numbered channels"), ad_integration_point
+ * <= 0 ("Invalid A/D integration point value"), coins_time_window <= 0
+ * ("Invalid coins time window value"), a negative minimum or a minimum not
+ * below its maximum ("Invalid energy window value"), an unknown handle, files
+ * that cannot be prepared ("Create process data file path failed for
+ * CONFORM_ES analysis", "Create area process data file paths failed for
+ * CONFORM_ES analysis").
+ */
+CI_API int ci_conform_es_analysis(uint64_t handle, int duration, int ch1, int ch2, int ad_integration_point, int area_scale, int energy_window_min1, int energy_window_max1, int energy_window_min2, int energy_window_max2, int coins_time_window, int avg_times, const char* folder_path, const char* file_name);
+
+/* The spectra of area 1 ("fetch_ces_area1_processdata") and area 2
+ * ("fetch_ces_area2_processdata") as integer pairs adc, counts, as
+ * ci_fetch_tof_processdata. */
+CI_API int64_t* ci_fetch_conform_es_area1_processdata(uint64_t handle, int* count);
+CI_API int64_t* ci_fetch_conform_es_area2_processdata(uint64_t handle, int* count);
+
+/* ------------------------------------------------------------------------ */
+/* A/D sampling                                                              */
+/* ------------------------------------------------------------------------ */
+
+/*
+ * Starts an A/D analysis of duration seconds on an odd channel: the service
+ * digitises the channel's waveform and a library thread fetches the samples
+ * (sampling point, adc value) every sampling_interval_ms (below 1: every
+ * 10 ms) for up to duration + 2 s. Sends "ad_analysis" with "duration", "ch",
+ * "ad_integration_point" and "sampling_num" (integers, unchecked; the service
+ * hands out at most sampling_num samples per fetch). With a file_name the
+ * samples go to <file_name> (header "sampling_points, adc") as they arrive;
+ * without one the caller takes them with ci_fetch_ad_rawdata. Returns 0, the
+ * service's status, or -1 with nothing sent: duration <= 0, a negative or
+ * even channel ("Invalid A/D channel specified"), an interval longer than the
+ * run ("Invalid sampling interval specified"), an unknown handle, a file that
+ * cannot be prepared ("Prepare output file path failed for A/D analysis").
+ * The raw-data threads of an earlier analysis are stopped and joined first.
+ */
+CI_API int ci_ad_analysis(uint64_t handle, int duration, int channel, int ad_integration_point, int sampling_interval_ms, int sampling_num, const char* folder_path, const char* file_name);
+
+#if defined(__cplusplus)
+static_assert(sizeof(T2_DATA) == 16 && offsetof(T2_DATA, second) == 8, "T2_DATA layout");
+static_assert(sizeof(T3_DATA) == 16 && offsetof(T3_DATA, fourth) == 12, "T3_DATA layout");
+static_assert(sizeof(TOT_DATA) == 8 && sizeof(ES_DATA) == 8, "TOT_DATA and ES_DATA are 8 bytes");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(sizeof(T2_DATA) == 16 && offsetof(T2_DATA, second) == 8, "T2_DATA layout");
+_Static_assert(sizeof(T3_DATA) == 16 && offsetof(T3_DATA, fourth) == 12, "T3_DATA layout");
+_Static_assert(sizeof(TOT_DATA) == 8 && sizeof(ES_DATA) == 8, "TOT_DATA and ES_DATA are 8 bytes");
+#endif
+
 #ifdef __cplusplus
 }
 #endif

@@ -75,8 +75,4 @@ int64_t* fetchBufferedRawPoints(uint64_t handle, int* count, int timeoutMs);
 int64_t* fetchBufferedPoints(uint64_t handle, int* count, int timeoutMs,
                              const std::function<bool(AnalysisState&, PointList&)>& take);
 
-// The analysis-data fetch: sends {"cmd": command} and converts the point list.
-int64_t* fetchIntegerPairs(uint64_t handle, const char* command, int* count);
-double* fetchDoublePairs(uint64_t handle, const char* command, int* count);
-
 }  // namespace vel::analysis

@@ -72,9 +72,19 @@ struct AnalysisState {
     std::string analysisFolder;
     std::string analysisFileName;
 
-    // Time-tag records kept by the service (time-of-flight and start-stop starts).
+    // Records the service keeps for the caller's record fetches: "Enabled"
+    // when the latest start of that analysis asked for them, "ToFile" when
+    // that start gave a file name, so the service writes them itself.
+    // T2: autocorrelation; T3: time of flight and start-stop; time over
+    // threshold; energy spectrum.
+    std::atomic<bool> t2Enabled{false};
+    std::atomic<bool> t2ToFile{false};
     std::atomic<bool> t3Enabled{false};
     std::atomic<bool> t3ToFile{false};
+    std::atomic<bool> totDataEnabled{false};
+    std::atomic<bool> totDataToFile{false};
+    std::atomic<bool> esDataEnabled{false};
+    std::atomic<bool> esDataToFile{false};
 
     // Start-stop: start channel -> stop channels of the latest start.
     std::unordered_map<int32_t, std::vector<int32_t>> startstopChanGroups;

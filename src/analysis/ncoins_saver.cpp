@@ -4,6 +4,7 @@
 
 #include "analysis/analysis_savers.h"
 #include "analysis/point_csv.h"
+#include "analysis/point_list_fetch.h"
 #include "analysis/startstop_fetch.h"
 #include "api/export_boundary.h"
 #include "api/output_file.h"

@@ -2,6 +2,7 @@
 
 #include "analysis/analysis_control.h"
 #include "analysis/point_csv.h"
+#include "analysis/point_list_fetch.h"
 #include "api/export_boundary.h"
 #include "net/call_kinds.h"
 
@@ -21,17 +22,12 @@ int saveProcessData(uint64_t handle, const std::string& path, const char* comman
         if (!session.connection) {
             return -1;
         }
-        const CommandResponse response = exchange(session, {{"cmd", command},
-                                                            {"stability_metric_type", metricType},
-                                                            {"start_chan", startChan},
-                                                            {"stop_chan", stopChan}});
-        if (response.isJson()) {
-            logError(handle, "Fetch process data failed");
-            return -1;
-        }
-        const auto& payload = response.getBinary();
+        const nlohmann::json request = {{"cmd", command},
+                                        {"stability_metric_type", metricType},
+                                        {"start_chan", startChan},
+                                        {"stop_chan", stopChan}};
         PointList points;
-        if (!ksq::CNetUtils::deserializePoints2(payload.data(), payload.size(), points)) {
+        if (!fetchPointList(session, handle, request, "Fetch process data failed", points)) {
             return -1;
         }
         if (!appendPointsToCsvFile(path, points)) {

@@ -11,6 +11,7 @@
 // waiting. stopAnalysisThreads joins it under analysisThreadMutex.
 
 #include "analysis/analysis_control.h"
+#include "analysis/point_list_fetch.h"
 #include "api/export_boundary.h"
 #include "net/call_kinds.h"
 
@@ -92,13 +93,7 @@ int fetchRawAnalysisData(uint64_t handle, const nlohmann::json& request, PointLi
         if (!session.connection) {
             return -1;
         }
-        const CommandResponse response = exchange(session, request);
-        if (response.isJson()) {
-            logError(handle, "Fetch raw data failed");
-            return -1;
-        }
-        const auto& payload = response.getBinary();
-        return ksq::CNetUtils::deserializePoints2(payload.data(), payload.size(), points) ? 0 : -1;
+        return fetchPointList(session, handle, request, "Fetch raw data failed", points) ? 0 : -1;
     });
 }
 

@@ -7,34 +7,6 @@
 
 namespace vel::analysis {
 
-bool fetchPointList(InstInstance& session, uint64_t handle, const nlohmann::json& request,
-                    const char* failureMessage, PointList& points) {
-    const CommandResponse response = exchange(session, request);
-    if (response.isJson()) {
-        logError(handle, failureMessage);
-        return false;
-    }
-    const std::vector<uint8_t>& payload = response.getBinary();
-    return ksq::CNetUtils::deserializePoints2(payload.data(), payload.size(), points);
-}
-
-int64_t* fetchIntegerPairsFor(uint64_t handle, const nlohmann::json& request, int* count,
-                              const char* failureMessage, const char* operation) noexcept {
-    if (count != nullptr) {
-        *count = 0;
-    }
-    return withSession<int64_t*>(handle, nullptr, operation, [&](InstInstance& session) -> int64_t* {
-        if (!session.connection) {
-            return nullptr;
-        }
-        PointList points;
-        if (!fetchPointList(session, handle, request, failureMessage, points)) {
-            return nullptr;
-        }
-        return toIntegerPairArray(points, count);
-    });
-}
-
 int64_t* fetchDualStopPairs(uint64_t handle, int32_t startChan, int* count, int timeoutMs) noexcept {
     try {
         // Runs under rawBufferMutex. A channel without a buffer yet is waited

@@ -6,6 +6,7 @@
 
 #include "analysis/analysis_control.h"
 #include "analysis/analysis_kinds.h"
+#include "analysis/point_list_fetch.h"
 #include "net/call_kinds.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include "analysis/ncoins_records.h"
 #include "analysis/ncoins_start.h"
 #include "analysis/ncoins_strategies.h"
+#include "analysis/point_list_fetch.h"
 #include "analysis/startstop_fetch.h"
 #include "api/export_boundary.h"
 #include "net/call_kinds.h"
@@ -91,7 +92,7 @@ CI_API int64_t* ci_fetch_ncoins_cps(uint64_t handle, int strategy_index, int* co
         *count = 0;
     }
     try {
-        return vel::analysis::fetchIntegerPairsFor(handle,
+        return vel::analysis::fetchIntegerPairs(handle,
                                                    {{"cmd", "fetch_ncoins_cps"}, {"strategy_index", strategy_index}},
                                                    count, "Fetch ncoins cps data failed", "Fetch ncoins cps data");
     } catch (...) {

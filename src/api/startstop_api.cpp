@@ -3,6 +3,7 @@
 
 #include <veltranoapi/veltranoapi.h>
 
+#include "analysis/point_list_fetch.h"
 #include "analysis/startstop_fetch.h"
 #include "analysis/startstop_request.h"
 #include "analysis/startstop_start.h"
@@ -77,7 +78,7 @@ CI_API int64_t* ci_fetch_startstop_processdata(uint64_t handle, int start_chan, 
         *count = 0;
     }
     try {
-        return vel::analysis::fetchIntegerPairsFor(
+        return vel::analysis::fetchIntegerPairs(
             handle, {{"cmd", "fetch_startstop_processdata"}, {"start_chan", start_chan}, {"stop_chan", stop_chan}},
             count, "Fetch analysis process data failed for start-stop analysis", "Fetch start-stop process data");
     } catch (...) {
@@ -90,7 +91,7 @@ CI_API int64_t* ci_fetch_startstop_average_processdata(uint64_t handle, int star
         *count = 0;
     }
     try {
-        return vel::analysis::fetchIntegerPairsFor(
+        return vel::analysis::fetchIntegerPairs(
             handle, {{"cmd", "fetch_startstop_average_processdata"}, {"start_chan", start_chan}}, count,
             "Fetch analysis average process data failed for start-stop analysis",
             "Fetch start-stop average process data");

@@ -5,6 +5,7 @@
 
 #include "analysis/analysis_control.h"
 #include "analysis/analysis_kinds.h"
+#include "analysis/point_list_fetch.h"
 #include "api/export_boundary.h"
 #include "api/output_file.h"
 #include "core/string_utils.h"

@@ -4,6 +4,7 @@
 // flight with g2, start-stop with dual stops, and n-fold coincidences, each in
 // file mode (CSV files written at stop) and in memory mode (fetched arrays).
 
+#include "analysis_csv.h"
 #include "sim_session.h"
 
 #include <chrono>
@@ -24,29 +25,9 @@ using namespace std::chrono_literals;
 constexpr double kPairDelayPs = 1500;
 constexpr int kWindowPs = 10000;
 
-using Rows = std::vector<std::pair<double, double>>;
-
-struct CsvFile {
-    std::string header;
-    Rows rows;
-};
-
-CsvFile readCsv(const fs::path& file) {
-    CsvFile csv;
-    std::ifstream in(file);
-    std::getline(in, csv.header);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream row(line);
-        double x = 0;
-        double y = 0;
-        char comma = 0;
-        row >> x >> comma >> y;
-        EXPECT_TRUE(row && comma == ',') << file << ": " << line;
-        csv.rows.emplace_back(x, y);
-    }
-    return csv;
-}
+using Rows = veltest::Points;
+using veltest::CsvFile;
+using veltest::readCsv;
 
 // The one file in folder whose name contains every part; fails otherwise.
 fs::path findFile(const fs::path& folder, const std::vector<std::string>& parts) {

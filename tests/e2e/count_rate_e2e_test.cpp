@@ -1,6 +1,7 @@
 // Count rates through the shared library against a simulator whose rates are
 // known: timed recordings written to CSV files, and a rate read on demand.
 
+#include "configured_sim_session.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -120,40 +121,14 @@ void expectWholeSamples(const std::vector<Sample>& samples) {
     }
 }
 
-class CountRateRecordingAgainstSimulator : public ::testing::Test {
+class CountRateRecordingAgainstSimulator : public veltest::ConfiguredSimSessionTest {
 protected:
-    void SetUp() override {
-        if (std::getenv("VELTRANO_E2E_PORT") != nullptr) {
-            GTEST_SKIP() << "needs a simulator started with its own rate configuration";
-        }
-        const fs::path simConfig = veltest::writeTextFile(dir_.path() / "rates-sim.ini", kSimConfig);
-        try {
-            sim_ = std::make_unique<vtest::SimProcess>(VELTRANO_SIM_EXECUTABLE,
-                                                       std::vector<std::string>{"--config", simConfig.string()});
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
-        const std::string config = vtest::writeLibraryConfig((dir_.path() / "library").string(), sim_->port());
-        handle = ci_create(config.c_str(), baseDir().c_str());
-        ASSERT_NE(handle, 0u);
-    }
+    CountRateRecordingAgainstSimulator() : ConfiguredSimSessionTest(kSimConfig) {}
 
-    void TearDown() override { ci_destroy(handle); }
-
-    std::string outputFolder() const { return (dir_.path() / "rates").string(); }
-
-    uint64_t handle = 0;
+    std::string outputFolder() const { return (output_.path() / "rates").string(); }
 
 private:
-    // One base directory for the whole process: the library's log stays in it.
-    static const std::string& baseDir() {
-        static const veltest::TempDir dir;
-        static const std::string text = dir.str();
-        return text;
-    }
-
-    veltest::TempDir dir_;
-    std::unique_ptr<vtest::SimProcess> sim_;
+    veltest::TempDir output_;
 };
 
 // Waits until the recording timer has written its file, then lets the stop

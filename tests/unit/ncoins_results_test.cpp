@@ -2,7 +2,7 @@
 // saves per strategy of the latest start, the count-rate reads and fetches,
 // and the raw coincidence records with their decoding limits.
 
-#include "analysis/ncoins_records.h"
+#include "analysis/record_fetch.h"
 #include "point_payload.h"
 #include "support/service_session.h"
 #include "timestamped_file.h"
@@ -187,30 +187,29 @@ TEST_F(NCoincidenceResults, RawFetchGivesNullAtOnceUnlessRecordsStayWithTheLibra
 }
 
 TEST(NCoincidenceRecordDecoding, RejectsShortPayloadsAndHugeCountsBeforeAllocating) {
-    std::vector<NCOINS_DATA> records(1);
+    std::vector<int64_t> values(5, 7);
     const std::string one = recordPayload({{1, 2, 3, 4, 5}});
     const auto decode = [&](const std::string& payload) {
-        return vel::analysis::decodeNCoinsRecords(reinterpret_cast<const uint8_t*>(payload.data()), payload.size(),
-                                                  records);
+        return vel::analysis::decodeRecords(reinterpret_cast<const uint8_t*>(payload.data()), payload.size(),
+                                            vel::analysis::kNCoinsRecords, values);
     };
     EXPECT_FALSE(decode(one.substr(0, 3)));
     EXPECT_FALSE(decode(one.substr(0, one.size() - 1)));
     std::string huge;
     appendLe(huge, 0x80000000u, 4);
     EXPECT_FALSE(decode(huge + std::string(64, '\0')));
-    EXPECT_EQ(records.size(), 1u);  // untouched by rejected payloads
+    EXPECT_EQ(values.size(), 5u);  // untouched by rejected payloads
 
     EXPECT_TRUE(decode(recordPayload({})));
-    EXPECT_TRUE(records.empty());
+    EXPECT_TRUE(values.empty());
     EXPECT_TRUE(decode(one));
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].fifth, 5);
-    EXPECT_EQ(vel::analysis::kNCoinsWireRecordSize, one.size() - 4);
+    EXPECT_EQ(values, (std::vector<int64_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(vel::analysis::kNCoinsRecords.wireSize, one.size() - 4);
 }
 
 TEST(NCoincidenceRecordDecoding, EmptyRecordListGivesNoArray) {
     int count = -1;
-    EXPECT_EQ(vel::analysis::toNCoinsRecordArray({}, &count), nullptr);
+    EXPECT_EQ(vel::analysis::toRecordArray({}, vel::analysis::kNCoinsRecords, &count), nullptr);
     EXPECT_EQ(count, 0);
 }
 
