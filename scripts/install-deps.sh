@@ -2,7 +2,21 @@
 # Installs every Debian package the build, the tests, the demo and the
 # benchmarks need. Idempotent: apt-get runs only when something is missing.
 #   scripts/install-deps.sh          the 64-bit build
+#   scripts/install-deps.sh --m32    also the 32-bit build (the m32 preset):
+#                                    the i386 architecture, the multilib
+#                                    compilers and the i386 development packages,
+#                                    which install beside the amd64 ones; and,
+#                                    where the kernel runs no 32-bit programs,
+#                                    an emulator registered for them
 set -euo pipefail
+
+with_m32=0
+for arg in "$@"; do
+  case "$arg" in
+    --m32) with_m32=1 ;;
+    *) echo "usage: $0 [--m32]" >&2; exit 2 ;;
+  esac
+done
 
 packages=(
   build-essential cmake ninja-build pkg-config
@@ -10,6 +24,67 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-numpy python3-matplotlib
 )
+if [ "$with_m32" -eq 1 ]; then
+  packages+=(
+    gcc-multilib g++-multilib
+    libinih-dev:i386 libspdlog-dev:i386 libfmt-dev:i386 libgtest-dev:i386 libboost-dev:i386
+    qemu-user-static
+  )
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+
+# The i386 packages can only be found once dpkg knows the architecture; the
+# package lists must then be read again.
+if [ "$with_m32" -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "install-deps: adding the i386 architecture"
+  $SUDO dpkg --add-architecture i386
+fi
+
+# Succeeds when a 32-bit x86 program runs on this machine.
+can_run_32bit_programs() {
+  local dir status=0
+  dir=$(mktemp -d)
+  printf 'int main(void) { return sizeof(void*) == 4 ? 0 : 1; }\n' > "$dir/probe.c"
+  { gcc -m32 "$dir/probe.c" -o "$dir/probe" && "$dir/probe"; } 2>/dev/null || status=1
+  rm -rf "$dir"
+  return $status
+}
+
+# Makes sure this machine runs the 32-bit x86 programs of the m32 build. Some
+# kernels are built or booted without 32-bit support ("Exec format error" for
+# every -m32 program); there the i386 user-mode emulator of qemu-user-static is
+# registered with the kernel's binfmt_misc, so 32-bit programs, and the
+# processes they start, run transparently. Nothing is changed where 32-bit
+# programs already run.
+enable_32bit_programs() {
+  local binfmt=/proc/sys/fs/binfmt_misc emulator=/usr/bin/qemu-i386-static magic mask
+  if can_run_32bit_programs; then
+    echo "install-deps: 32-bit programs run"
+    return 0
+  fi
+  if [ ! -e "$binfmt/register" ]; then
+    $SUDO mount -t binfmt_misc binfmt_misc "$binfmt" || return 1
+  fi
+  if [ ! -e "$binfmt/qemu-i386" ]; then
+    # ELF, 32-bit, little-endian, executable or shared object, machine i386.
+    # The F flag opens the emulator now, so the registration works in every
+    # mount namespace.
+    magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+    mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    printf '%s' ":qemu-i386:M::${magic}:${mask}:${emulator}:F" | $SUDO tee "$binfmt/register" > /dev/null || return 1
+  fi
+  if [ "$(head -n 1 "$binfmt/qemu-i386")" != "enabled" ]; then
+    echo 1 | $SUDO tee "$binfmt/qemu-i386" > /dev/null || return 1
+  fi
+  if ! can_run_32bit_programs; then
+    echo "install-deps: 32-bit programs do not run, not even through $emulator" >&2
+    return 1
+  fi
+  echo "install-deps: 32-bit programs run through $emulator"
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -20,12 +95,14 @@ done
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all packages present"
-  exit 0
+else
+  echo "install-deps: installing ${missing[*]}"
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-echo "install-deps: installing ${missing[*]}"
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# A machine that cannot run 32-bit programs at all still builds the m32
+# preset; scripts/run-tests.sh then says that its tests cannot run here.
+if [ "$with_m32" -eq 1 ] && ! enable_32bit_programs; then
+  echo "install-deps: warning: this machine runs no 32-bit programs; the m32 tests cannot run" >&2
+fi

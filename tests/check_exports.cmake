@@ -1,38 +1,80 @@
-# Compares the dynamic symbols the shared library defines with the ci_ functions
-# the public header declares. Both lists must be equal.
-execute_process(COMMAND nm -D --defined-only ${LIBRARY}
-  OUTPUT_VARIABLE NM_OUT RESULT_VARIABLE NM_RC)
-if(NOT NM_RC EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIBRARY}")
-endif()
-string(REPLACE "\n" ";" NM_LINES "${NM_OUT}")
-set(EXPORTED "")
-foreach(line IN LISTS NM_LINES)
-  if(line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^ @]+)")
-    list(APPEND EXPORTED "${CMAKE_MATCH_1}")
+# Compares the dynamic symbols a shared library defines with the list of
+# exported names kept in the repository (NAMES, one per line) and with the ci_
+# functions the public header declares (HEADER): all three must be equal.
+# With PEER_LIBRARY, the library of the other bitness must define exactly the
+# same symbols; when that library has not been built the check prints
+# "peer library not built" (the test then counts as skipped).
+#   cmake -DLIBRARY=... -DNAMES=... -DHEADER=... [-DPEER_LIBRARY=...] -P check_exports.cmake
+
+function(read_exports library out_var)
+  execute_process(COMMAND nm -D --defined-only ${library}
+    OUTPUT_VARIABLE nm_out RESULT_VARIABLE nm_rc)
+  if(NOT nm_rc EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${library}")
   endif()
-endforeach()
+  string(REPLACE "\n" ";" nm_lines "${nm_out}")
+  set(exported "")
+  foreach(line IN LISTS nm_lines)
+    if(line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^ @]+)")
+      list(APPEND exported "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  list(SORT exported)
+  list(REMOVE_DUPLICATES exported)
+  set(${out_var} "${exported}" PARENT_SCOPE)
+endfunction()
 
-file(READ ${HEADER} HEADER_TEXT)
-string(REGEX MATCHALL "CI_API[^;(]*[ *](ci_[a-z0-9_]+)[ ]*\\(" DECLS "${HEADER_TEXT}")
-set(DECLARED "")
-foreach(decl IN LISTS DECLS)
-  string(REGEX REPLACE ".*[ *](ci_[a-z0-9_]+)[ ]*\\($" "\\1" name "${decl}")
-  list(APPEND DECLARED "${name}")
-endforeach()
+function(read_declarations header out_var)
+  file(READ ${header} header_text)
+  string(REGEX MATCHALL "CI_API[^;(]*[ *](ci_[a-z0-9_]+)[ ]*\\(" decls "${header_text}")
+  set(declared "")
+  foreach(decl IN LISTS decls)
+    string(REGEX REPLACE ".*[ *](ci_[a-z0-9_]+)[ ]*\\($" "\\1" name "${decl}")
+    list(APPEND declared "${name}")
+  endforeach()
+  list(SORT declared)
+  set(${out_var} "${declared}" PARENT_SCOPE)
+endfunction()
 
-list(SORT EXPORTED)
-list(REMOVE_DUPLICATES EXPORTED)
-list(SORT DECLARED)
-list(LENGTH DECLARED N_DECLARED)
-if(N_DECLARED EQUAL 0)
-  message(FATAL_ERROR "no ci_ declarations found in ${HEADER}")
+function(read_names file out_var)
+  file(STRINGS ${file} names REGEX "^ci_[a-z0-9_]+$")
+  list(SORT names)
+  set(${out_var} "${names}" PARENT_SCOPE)
+endfunction()
+
+# Fails naming what one list has and the other lacks.
+function(require_equal what_a a what_b b)
+  if(NOT a STREQUAL b)
+    set(only_a ${a})
+    list(REMOVE_ITEM only_a ${b})
+    set(only_b ${b})
+    list(REMOVE_ITEM only_b ${a})
+    message(FATAL_ERROR "${what_a} and ${what_b} differ.\n"
+      "  only in ${what_a}: ${only_a}\n  only in ${what_b}: ${only_b}")
+  endif()
+endfunction()
+
+read_names(${NAMES} LISTED)
+list(LENGTH LISTED N_LISTED)
+if(N_LISTED EQUAL 0)
+  message(FATAL_ERROR "no ci_ names found in ${NAMES}")
 endif()
-if(NOT EXPORTED STREQUAL DECLARED)
-  set(EXTRA ${EXPORTED})
-  list(REMOVE_ITEM EXTRA ${DECLARED})
-  set(MISSING ${DECLARED})
-  list(REMOVE_ITEM MISSING ${EXPORTED})
-  message(FATAL_ERROR "exports differ from the header.\n  exported but not declared: ${EXTRA}\n  declared but not exported: ${MISSING}")
+
+read_exports(${LIBRARY} EXPORTED)
+require_equal("the exports of ${LIBRARY}" "${EXPORTED}" "the list ${NAMES}" "${LISTED}")
+
+if(DEFINED HEADER)
+  read_declarations(${HEADER} DECLARED)
+  require_equal("the declarations of ${HEADER}" "${DECLARED}" "the list ${NAMES}" "${LISTED}")
 endif()
-message(STATUS "${N_DECLARED} ci_ functions exported, as declared")
+
+if(DEFINED PEER_LIBRARY)
+  if(NOT EXISTS "${PEER_LIBRARY}")
+    message("peer library not built: ${PEER_LIBRARY}")
+    return()
+  endif()
+  # A peer built from older sources fails here too: rebuild it first.
+  read_exports(${PEER_LIBRARY} PEER_EXPORTED)
+  require_equal("the exports of ${LIBRARY}" "${EXPORTED}" "the exports of ${PEER_LIBRARY}" "${PEER_EXPORTED}")
+endif()
+message(STATUS "${N_LISTED} ci_ functions exported, as listed and declared")
