@@ -3,7 +3,7 @@
 # the examples, starts the simulator on a free port, runs the example
 # programs against it (list devices, link, configure channels, status and
 # identity; count rates and a 2-second raw acquisition into volume files; a
-# 5-second time-of-flight measurement with g2 saved as CSV files and drawn
+# 5-second time-of-flight measurement with g2 by the Python tool, saved as CSV files and drawn
 # into a PNG plot; a 10-second clock stability measurement with its four
 # deviation curves drawn into a PNG plot), then starts a second simulator
 # whose pair source feeds the A/D channels 1 and 3 and records an energy
@@ -17,7 +17,7 @@ out=${OUT:-"$root/demo-output"}
 
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target veltranoapi veltrano-sim example_quickstart example_instrument_tour example_rates_and_raw example_tof_g2 example_stability example_energy_spectra
+cmake --build --preset default -j "$(nproc)" --target veltranoapi veltrano-sim example_quickstart example_instrument_tour example_rates_and_raw example_stability example_energy_spectra
 
 mkdir -p "$out"
 sim="$root/build/default/sim/veltrano-sim"
@@ -58,11 +58,13 @@ echo
 echo
 "$root/build/default/examples/rates_and_raw" "$out/service.ini" "$out"
 echo
-"$root/build/default/examples/tof_g2" "$out/service.ini" "$out"
 # Debian's Python, where scripts/install-deps.sh put numpy and matplotlib.
 python=/usr/bin/python3
 [ -x "$python" ] || python=python3
-"$python" scripts/plot_tof.py "$out/tof/tof_counts.csv" "$out/tof/tof_cross_correlation.csv" "$out/tof/tof_g2.png"
+# The time-of-flight measurement through the Python command-line tool: it
+# finds the library and writes the CSV files and the plot.
+PYTHONPATH="$root/python" VELTRANO_LIB="$root/build/default/src/libveltranoapi64.so" \
+  "$python" -m veltrano tof --config "$out/service.ini" --duration 5 --out "$out/tof" --plot "$out/tof/tof_g2.png"
 echo
 "$root/build/default/examples/stability" "$out/service.ini" "$out"
 "$python" scripts/plot_stability.py "$out"/stability/clock_{adev,mdev,tdev,hdev}.csv "$out/stability/stability.png"
