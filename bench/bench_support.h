@@ -57,6 +57,23 @@ inline void printRatio(const char* label, double ratio, double target) {
                 ratio >= target ? "met" : "NOT met");
 }
 
+// One line of the runner's table (bench/run.sh collects the lines that begin
+// with "ROW" and a tab): benchmark, our figure, the baseline's figure, the
+// ratio, the target and whether it is met ("yes", "NO" or "-").
+inline void printTableRow(const std::string& benchmark, const std::string& ours, const std::string& baseline,
+                          const std::string& ratio, const std::string& target, const std::string& met) {
+    std::printf("ROW\t%s\t%s\t%s\t%s\t%s\t%s\n", benchmark.c_str(), ours.c_str(), baseline.c_str(), ratio.c_str(),
+                target.c_str(), met.c_str());
+}
+
+// printf-style formatting into a string, for table cells.
+template <class... Args>
+std::string cell(const char* format, Args... args) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
 // A directory under the system's temporary folder, removed with its contents.
 class ScratchDir {
 public:

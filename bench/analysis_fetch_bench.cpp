@@ -1,0 +1,249 @@
+// Analysis data: a 1,000,000-point processed-data fetch converted to a caller
+// array. The library's ci_fetch_tof_processdata (integer pairs) and
+// ci_fetch_cross_correlation_data (double pairs) against a minimal client that
+// sends the same line, reads the frame and only decodes it into a malloc'ed
+// array of the same form. The point list (16 MB) comes from a small service
+// inside this process that answers every request line with the same prepared
+// frame, since the simulator's histograms are far smaller. Best of five,
+// alternating; both arrays are compared. Target: at least 0.8x the
+// baseline's speed.
+// Run: build with -DVELTRANO_BUILD_BENCH=ON, then ./bench/analysis_fetch_bench
+
+#include "bench_support.h"
+#include "minimal_client.h"
+
+#include <veltranoapi/veltranoapi.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+using namespace velbench;
+
+namespace {
+
+constexpr uint32_t kPoints = 1000000;
+constexpr double kTargetSpeedRatio = 0.8;
+
+// The point-list payload: count, then (x, y) doubles, little-endian.
+std::vector<unsigned char> pointListPayload() {
+    std::vector<unsigned char> payload(4 + size_t{kPoints} * 16);
+    const uint32_t count = kPoints;
+    std::memcpy(payload.data(), &count, 4);  // the build machine is little-endian
+    uint64_t state = 12345;
+    unsigned char* cursor = payload.data() + 4;
+    for (uint32_t i = 0; i < kPoints; ++i) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        const double x = -500000.0 + static_cast<double>(i) * 1.5;
+        const double y = static_cast<double>(state >> 44) / (i % 7 == 0 ? 3.0 : 1.0);
+        std::memcpy(cursor, &x, 8);
+        std::memcpy(cursor + 8, &y, 8);
+        cursor += 16;
+    }
+    return payload;
+}
+
+// Listens on 127.0.0.1 (a free port); every connection gets a thread that
+// answers each request line with the prepared frame. The threads end when
+// their peer closes; the destructor shuts the listening socket and every
+// connection down, then joins them.
+class FrameService {
+public:
+    explicit FrameService(const std::vector<unsigned char>& payload) {
+        const uint32_t size = static_cast<uint32_t>(payload.size());
+        frame_.resize(4 + payload.size());
+        for (int i = 0; i < 4; ++i) {
+            frame_[static_cast<size_t>(i)] = static_cast<unsigned char>(size >> (24 - 8 * i));
+        }
+        std::copy(payload.begin(), payload.end(), frame_.begin() + 4);
+        listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(listenFd_, 8) != 0 ||
+            ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            throw std::runtime_error("cannot listen");
+        }
+        port_ = ntohs(address.sin_port);
+        acceptThread_ = std::thread([this] { acceptLoop(); });
+    }
+    ~FrameService() {
+        ::shutdown(listenFd_, SHUT_RDWR);
+        acceptThread_.join();
+        ::close(listenFd_);
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const int fd : clientFds_) {
+            ::shutdown(fd, SHUT_RDWR);
+        }
+        for (auto& thread : clientThreads_) {
+            thread.join();
+        }
+        for (const int fd : clientFds_) {
+            ::close(fd);
+        }
+    }
+    FrameService(const FrameService&) = delete;
+    FrameService& operator=(const FrameService&) = delete;
+
+    int port() const { return port_; }
+
+private:
+    void acceptLoop() {
+        for (;;) {
+            const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) {
+                return;
+            }
+            const int one = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            std::lock_guard<std::mutex> lock(mutex_);
+            clientFds_.push_back(fd);
+            clientThreads_.emplace_back([this, fd] { serve(fd); });
+        }
+    }
+
+    void serve(int fd) {
+        char byte = 0;
+        while (::recv(fd, &byte, 1, 0) == 1) {
+            if (byte == '\n' && !sendFrame(fd)) {
+                return;
+            }
+        }
+    }
+
+    bool sendFrame(int fd) const {
+        size_t offset = 0;
+        while (offset < frame_.size()) {
+            const ssize_t n = ::send(fd, frame_.data() + offset, frame_.size() - offset, MSG_NOSIGNAL);
+            if (n <= 0) {
+                return false;
+            }
+            offset += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    std::vector<unsigned char> frame_;
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::mutex mutex_;  // guards clientFds_ and clientThreads_
+    std::vector<int> clientFds_;
+    std::vector<std::thread> clientThreads_;
+    std::thread acceptThread_;
+};
+
+// The decode-only baseline for one point: the point at bytes, or 0, 0 when a
+// coordinate is not finite; integer pairs round halves away from zero.
+std::pair<double, double> finitePoint(const unsigned char* bytes) {
+    double x = 0;
+    double y = 0;
+    std::memcpy(&x, bytes, 8);
+    std::memcpy(&y, bytes + 8, 8);
+    return std::isfinite(x) && std::isfinite(y) ? std::pair{x, y} : std::pair{0.0, 0.0};
+}
+
+void decodeIntegerPoint(const unsigned char* bytes, int64_t* out) {
+    const auto [x, y] = finitePoint(bytes);
+    out[0] = std::llround(x);
+    out[1] = std::llround(y);
+}
+
+void decodeDoublePoint(const unsigned char* bytes, double* out) {
+    const auto [x, y] = finitePoint(bytes);
+    out[0] = x;
+    out[1] = y;
+}
+
+// One minimal fetch: send, read the frame, decode into a malloc'ed array.
+template <class Element, class Decode>
+Element* baselineFetch(MinimalLineClient& client, const std::string& line, std::vector<unsigned char>& frame,
+                       Decode decode, int* count) {
+    client.send(line);
+    client.readFrame(frame);
+    uint32_t points = 0;
+    std::memcpy(&points, frame.data(), 4);
+    auto* array = static_cast<Element*>(std::malloc(size_t{points} * 2 * sizeof(Element)));
+    for (uint32_t i = 0; i < points; ++i) {
+        decode(frame.data() + 4 + size_t{i} * 16, array + size_t{i} * 2);
+    }
+    *count = static_cast<int>(points);
+    return array;
+}
+
+// Best of five for the library fetch and the baseline, alternating; false
+// when the two arrays differ.
+template <class Element, class LibraryFetch, class Decode>
+bool compare(const char* name, const std::string& line, LibraryFetch libraryFetch, Decode decode,
+             MinimalLineClient& client, uint64_t bytes) {
+    std::vector<unsigned char> frame;
+    double library = 1e300;
+    double baseline = 1e300;
+    bool same = true;
+    for (int round = 0; round < 5; ++round) {
+        int baselineCount = 0;
+        int libraryCount = 0;
+        Element* expected = nullptr;
+        Element* actual = nullptr;
+        baseline = std::min(baseline, timeSeconds([&] {
+            expected = baselineFetch<Element>(client, line, frame, decode, &baselineCount);
+        }));
+        library = std::min(library, timeSeconds([&] { actual = libraryFetch(&libraryCount); }));
+        same = same && actual != nullptr && libraryCount == baselineCount &&
+               std::memcmp(actual, expected, size_t{kPoints} * 2 * sizeof(Element)) == 0;
+        std::free(expected);
+        ci_free_int64_data(actual);
+    }
+    const double ratio = baseline / library;
+    std::printf("%s, 1,000,000 points (%.1f MiB), best of 5; identical arrays: %s\n", name,
+                static_cast<double>(bytes) / static_cast<double>(kMiB), same ? "yes" : "NO");
+    printRate("minimal fetch + decode (baseline)", bytes, baseline);
+    printRate("library", bytes, library);
+    printRatio("library speed / baseline", ratio, kTargetSpeedRatio);
+    printTableRow(name, cell("%.1f ms", library * 1e3), cell("%.1f ms", baseline * 1e3), cell("%.2fx", ratio),
+                  cell(">= %.2fx", kTargetSpeedRatio), ratio >= kTargetSpeedRatio && same ? "yes" : "NO");
+    return same;
+}
+
+}  // namespace
+
+int main() {
+    ScratchDir scratch("veltrano_analysis_fetch_bench");
+    const std::vector<unsigned char> payload = pointListPayload();
+    FrameService service(payload);
+    const std::string libraryConfig = (scratch.path() / "veltranoapi.ini").string();
+    std::ofstream(libraryConfig) << "[server]\nserver.ip = 127.0.0.1\nserver.port = " << service.port() << "\n";
+    const uint64_t handle = ci_create(libraryConfig.c_str(), scratch.path().c_str());
+    if (handle == 0) {
+        std::printf("ci_create failed\n");
+        return 1;
+    }
+    bool same = true;
+    {
+        MinimalLineClient client(service.port());
+        same = compare<int64_t>(
+                   "processed data to int64 pairs", "{\"cmd\":\"fetch_processdata\"}\n",
+                   [&](int* count) { return ci_fetch_tof_processdata(handle, count); }, decodeIntegerPoint, client,
+                   payload.size()) &&
+               same;
+        same = compare<double>(
+                   "g2 curve to double pairs", "{\"cmd\":\"fetch_cross_correlation_data\"}\n",
+                   [&](int* count) { return ci_fetch_cross_correlation_data(handle, count); }, decodeDoublePoint,
+                   client, payload.size()) &&
+               same;
+    }
+    ci_destroy(handle);
+    return same ? 0 : 1;
+}
