@@ -2,9 +2,12 @@
 # The whole test suite from scratch: installs the dependencies, then configures,
 # builds and runs CTest for the default, asan, tsan and m32 presets (m32 is the
 # 32-bit library with the whole suite built 32-bit; its export check compares
-# with the default preset's library, so default runs first).
-#   scripts/run-tests.sh             default, asan, tsan and m32
+# with the default preset's library, so default runs first). Then every fuzz
+# target runs for FUZZ_SECONDS seconds (default 30; 0 skips them) through
+# scripts/fuzz.sh, two at a time (FUZZ_JOBS).
+#   scripts/run-tests.sh             default, asan, tsan and m32, then fuzzing
 #   PRESETS="tsan" scripts/run-tests.sh   any list of presets
+#   FUZZ_SECONDS=0 scripts/run-tests.sh   no fuzzing
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,3 +32,9 @@ for preset in $presets; do
   fi
   ctest --preset "$preset"
 done
+
+fuzz_seconds=${FUZZ_SECONDS:-30}
+if [ "$fuzz_seconds" != 0 ]; then
+  echo "=== fuzz targets, $fuzz_seconds s each"
+  FUZZ_JOBS=${FUZZ_JOBS:-2} scripts/fuzz.sh "$fuzz_seconds"
+fi

@@ -9,6 +9,12 @@ namespace {
 constexpr double kMaxTemperatureC = 85.0;
 constexpr double kCurrentTolerance = 0.25;
 constexpr auto kKeeperTick = std::chrono::milliseconds(20);
+// The most signal time produced in one step. Settings that make the signal
+// denser than this machine can generate in real time (a threshold at 0 V lets
+// a MHz of noise through on every channel) must not leave every connection
+// waiting behind an ever-growing backlog: older time is skipped, as a
+// saturated front end loses it. In normal use a step covers one keeper tick.
+constexpr std::int64_t kMaxStepPs = 5'000'000'000'000;
 
 }  // namespace
 
@@ -278,6 +284,7 @@ void Instrument::advanceLocked() {
     for (const EventSink* sink : sinks_) history = std::max(history, sink->historyNeededPs());
     // After a pause produce only what some sink still needs, not every event since.
     if (history != kEveryEvent && now - history > generator_->emittedUntilPs()) generator_->skipTo(now - history);
+    if (now - kMaxStepPs > generator_->emittedUntilPs()) generator_->skipTo(now - kMaxStepPs);
     if (now <= generator_->emittedUntilPs()) return;
     scratch_.clear();
     generator_->generateUntil(now, channels_, scratch_);

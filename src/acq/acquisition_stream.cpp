@@ -3,7 +3,9 @@
 #include "acq/local_acquisition.h"
 #include "api/export_boundary.h"
 #include "core/string_utils.h"
+#include "api/inst_instance.h"
 #include "net/call_kinds.h"
+#include "net/frame.h"
 
 #include <nlohmann/json.hpp>
 
@@ -45,7 +47,24 @@ void wakeAllWaiters(AcquisitionState& acquisition) {
     acquisition.backlogShrunk.notify_all();
 }
 
-void appendToRawBuffer(AcquisitionState& acquisition, const RawBytes& chunk) {
+// Receives a "fetch_rawdata" payload into the chunk the polling loop keeps,
+// reusing its storage from one poll to the next.
+class RawChunkReader final : public frame::PayloadReader {
+public:
+    explicit RawChunkReader(RawBytes& chunk) : chunk_(chunk) {}
+
+    bool readPayload(ByteSource& source, size_t length) override {
+        return frame::readPayloadInto(source, length, chunk_);
+    }
+
+private:
+    RawBytes& chunk_;
+};
+
+// An empty buffer takes the chunk over whole (and the chunk gets the buffer's
+// spare storage for the next poll, when no larger than its own); otherwise the
+// chunk is appended.
+void appendToRawBuffer(AcquisitionState& acquisition, RawBytes& chunk) {
     {
         std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
         acquisition.backlogShrunk.wait(lock, [&] {
@@ -53,7 +72,14 @@ void appendToRawBuffer(AcquisitionState& acquisition, const RawBytes& chunk) {
                    acquisition.rawBuffer->size() < kLocalBacklogLimit || acquisition.stopRequested.load();
         });
         // Without a buffer (released by ci_stop_acq) the bytes are dropped.
-        if (acquisition.rawBuffer) {
+        if (acquisition.rawBuffer && acquisition.rawBuffer->empty()) {
+            acquisition.rawBuffer->swap(chunk);
+            // Storage that grew while the caller or the local writer fell
+            // behind is let go rather than kept for one poll's payload.
+            if (chunk.capacity() > acquisition.rawBuffer->capacity()) {
+                RawBytes().swap(chunk);
+            }
+        } else if (acquisition.rawBuffer) {
             acquisition.rawBuffer->insert(acquisition.rawBuffer->end(), chunk.begin(), chunk.end());
         }
     }
@@ -148,6 +174,15 @@ int startAcquisitionThread(uint64_t handle) {
     }
     AcquisitionState& acquisition = session->acquisition;
     std::lock_guard<std::mutex> control(acquisition.controlMutex);
+    if (acquisition.acquisitionThread.running()) {
+        // Another start on this session got past its reset at the same time:
+        // end that thread first. Clearing the stop flag with it still running
+        // would leave this start (and every stop, behind the control lock)
+        // waiting for an acquisition that ends only with its duration.
+        acquisition.stopRequested = true;
+        wakeAllWaiters(acquisition);
+        acquisition.acquisitionThread.join();
+    }
     {
         std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
         if (!acquisition.rawBuffer) {
@@ -178,7 +213,8 @@ int fetchRawChunk(uint64_t handle, RawBytes& chunk) {
         if (!session || !session->connection) {
             return -1;
         }
-        CommandResponse response = exchange(*session, {{"cmd", "fetch_rawdata"}});
+        RawChunkReader reader(chunk);
+        const CommandResponse response = session->connection->sendJson({{"cmd", "fetch_rawdata"}}, reader);
         if (response.isJson()) {
             // The reply comes from the peer: text that is not valid UTF-8 is
             // replaced rather than allowed to fail the log line.
@@ -187,7 +223,6 @@ int fetchRawChunk(uint64_t handle, RawBytes& chunk) {
             logError(handle, "Fetch raw data failed:" + reply);
             return -1;
         }
-        chunk = std::move(response.getBinary());
         return 0;
     } catch (const std::exception& e) {
         logOperationException(handle, "Fetch RAW data", e);

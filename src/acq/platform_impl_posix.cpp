@@ -1,5 +1,5 @@
 // The system calls of a volume's mapping on POSIX systems: open with
-// O_CREAT|O_TRUNC, ftruncate (with the blocks reserved, so that a full disk
+// O_CREAT under an exclusive flock, then emptied, ftruncate (with the blocks reserved, so that a full disk
 // is a failed growth instead of a fault while copying into the view),
 // mmap MAP_SHARED, msync of the written prefix, munmap, and the page size from
 // sysconf. Paths are UTF-8, which is what these calls take here.
@@ -17,6 +17,7 @@
 #include "acq/platform_impl.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,12 +57,30 @@ int32_t AsyncFileWriter::PlatformImpl::systemPageSize() {
     return static_cast<int32_t>(size);
 }
 
+// A volume is opened for writing by one writer at a time: a second writer
+// given the same name (another session, another acquisition of this process or
+// another process using this library) must not truncate the file under the
+// first one's mapping, whose next write would then end the process with
+// SIGBUS. The lock is taken before the file is emptied and goes with close.
 bool AsyncFileWriter::PlatformImpl::createFile(const std::filesystem::path& path) {
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
+        return false;
+    }
+    int rc = -1;
+    do {
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc == 0) {
+        do {
+            rc = ::ftruncate(fd, 0);
+        } while (rc != 0 && errno == EINTR);
+    }
+    if (rc != 0) {
+        ::close(fd);
         return false;
     }
     fileHandle_ = fd;

@@ -7,8 +7,17 @@
 namespace vel {
 namespace {
 
-// Caller arrays are indexed by int counts of 2 N elements.
-constexpr size_t kMaxCallerPoints = 0x3FFFFFFF;
+// A point with an infinite or NaN coordinate carries no usable value.
+template <class Element, class Convert>
+void storePoint(double x, double y, Element* out, Convert&& convert) {
+    if (!std::isfinite(x) || !std::isfinite(y)) {
+        out[0] = 0;
+        out[1] = 0;
+    } else {
+        out[0] = convert(x);
+        out[1] = convert(y);
+    }
+}
 
 template <class Element, class Convert>
 Element* toPairArray(const PointList& points, int* count, Convert&& convert) {
@@ -24,14 +33,8 @@ Element* toPairArray(const PointList& points, int* count, Convert&& convert) {
     }
     Element* out = array;
     for (const Point& point : points) {
-        // A point with an infinite or NaN coordinate carries no usable value.
-        if (!std::isfinite(point.first) || !std::isfinite(point.second)) {
-            *out++ = 0;
-            *out++ = 0;
-        } else {
-            *out++ = convert(point.first);
-            *out++ = convert(point.second);
-        }
+        storePoint(point.first, point.second, out, convert);
+        out += 2;
     }
     if (count) {
         *count = static_cast<int>(points.size());
@@ -58,14 +61,40 @@ double readDoubleLe(const uint8_t** cursor) {
     return value;
 }
 
+double identity(double value) {
+    return value;
+}
+
+// Each element is read as payload bytes and overwritten with its caller form
+// of the same size, so the array converts in place.
+template <class Element, class Convert>
+void pairsInPlace(Element* pairs, size_t pointCount, Convert&& convert) {
+    static_assert(sizeof(Element) == 8, "a caller element takes the place of one payload double");
+    auto* bytes = reinterpret_cast<const uint8_t*>(pairs);
+    for (size_t i = 0; i < pointCount; ++i) {
+        const uint8_t* cursor = bytes + 16 * i;
+        const double x = readDoubleLe(&cursor);
+        const double y = readDoubleLe(&cursor);
+        storePoint(x, y, pairs + 2 * i, convert);
+    }
+}
+
 }  // namespace
+
+void integerPairsInPlace(int64_t* pairs, size_t pointCount) {
+    pairsInPlace(pairs, pointCount, roundToInt64);
+}
+
+void doublePairsInPlace(double* pairs, size_t pointCount) {
+    pairsInPlace(pairs, pointCount, identity);
+}
 
 int64_t* toIntegerPairArray(const PointList& points, int* count) {
     return toPairArray<int64_t>(points, count, roundToInt64);
 }
 
 double* toDoublePairArray(const PointList& points, int* count) {
-    return toPairArray<double>(points, count, [](double value) { return value; });
+    return toPairArray<double>(points, count, identity);
 }
 
 }  // namespace vel

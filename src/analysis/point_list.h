@@ -21,6 +21,15 @@ using PointList = std::vector<Point>;
 int64_t* toIntegerPairArray(const PointList& points, int* count);
 double* toDoublePairArray(const PointList& points, int* count);
 
+// The largest point count the caller arrays above take.
+inline constexpr size_t kMaxCallerPoints = 0x3FFFFFFF;
+
+// The same caller forms made in place: pairs holds pointCount points exactly
+// as the payload carries them (little-endian x, y doubles, 16 bytes a point)
+// and is overwritten with the integer or double pairs, with the rules above.
+void integerPairsInPlace(int64_t* pairs, size_t pointCount);
+void doublePairsInPlace(double* pairs, size_t pointCount);
+
 }  // namespace vel
 
 namespace ksq {

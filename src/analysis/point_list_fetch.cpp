@@ -1,7 +1,13 @@
 #include "analysis/point_list_fetch.h"
 
 #include "api/export_boundary.h"
+#include "api/inst_instance.h"
 #include "net/call_kinds.h"
+#include "net/frame.h"
+
+#include <cstdlib>
+#include <new>
+#include <utility>
 
 namespace vel::analysis {
 namespace {
@@ -9,9 +15,82 @@ namespace {
 constexpr const char* kAnalysisDataFailed = "Fetch analysis data failed";
 constexpr const char* kAnalysisDataOperation = "Fetch analysis data";
 
-template <class Element, class Convert>
+// Decodes a point-list payload straight off the connection into the caller's
+// malloc'ed array: the point bytes are received into the array itself and
+// converted there, so no other copy of the list is made. A payload that does
+// not decode is still read to its end (the connection stays in step) and
+// gives no array, like an empty list.
+template <class Element>
+class PairArrayReader final : public frame::PayloadReader {
+public:
+    using ConvertInPlace = void (*)(Element*, size_t);
+    explicit PairArrayReader(ConvertInPlace convertInPlace) : convertInPlace_(convertInPlace) {}
+    ~PairArrayReader() override { std::free(array_); }
+    PairArrayReader(const PairArrayReader&) = delete;
+    PairArrayReader& operator=(const PairArrayReader&) = delete;
+
+    bool readPayload(ByteSource& source, size_t length) override {
+        uint8_t countBytes[4];
+        if (length < sizeof countBytes) {
+            return frame::skipBytes(source, length);
+        }
+        if (!source.readExact(countBytes, sizeof countBytes)) {
+            return false;
+        }
+        const uint8_t* cursor = countBytes;
+        const uint32_t announced = ksq::CNetUtils::decode_uint32_le(&cursor);
+        const size_t pointBytesArrived = length - sizeof countBytes;
+        // Checked against the announced payload length before anything is allocated.
+        if ((announced & 0x80000000u) != 0 || pointBytesArrived / 16 < announced || announced == 0 ||
+            announced > kMaxCallerPoints) {
+            return frame::skipBytes(source, pointBytesArrived);
+        }
+        const size_t pointBytes = size_t{announced} * 16;
+        if (!receiveIntoArray(source, pointBytes)) {
+            return false;
+        }
+        convertInPlace_(array_, announced);
+        pointCount_ = announced;
+        return frame::skipBytes(source, pointBytesArrived - pointBytes);
+    }
+
+    // The array and its point count, now owned by the caller; null when the
+    // list was empty or did not decode.
+    Element* release(int* count) {
+        if (array_ != nullptr && count != nullptr) {
+            *count = static_cast<int>(pointCount_);
+        }
+        return std::exchange(array_, nullptr);
+    }
+
+private:
+    // Grows the array like a received payload, so a corrupt length cannot
+    // reserve gigabytes before the bytes arrive.
+    bool receiveIntoArray(ByteSource& source, size_t pointBytes) {
+        size_t received = 0;
+        while (received < pointBytes) {
+            const size_t target = frame::nextPayloadTarget(pointBytes, received);
+            void* grown = std::realloc(array_, target);
+            if (grown == nullptr) {
+                throw std::bad_alloc();
+            }
+            array_ = static_cast<Element*>(grown);
+            if (!source.readExact(reinterpret_cast<uint8_t*>(array_) + received, target - received)) {
+                return false;
+            }
+            received = target;
+        }
+        return true;
+    }
+
+    ConvertInPlace convertInPlace_;
+    Element* array_ = nullptr;
+    size_t pointCount_ = 0;
+};
+
+template <class Element>
 Element* fetchPairs(uint64_t handle, const nlohmann::json& request, int* count, const char* failureMessage,
-                    const char* operation, Convert&& convert) noexcept {
+                    const char* operation, void (*convertInPlace)(Element*, size_t)) noexcept {
     if (count != nullptr) {
         *count = 0;
     }
@@ -19,23 +98,25 @@ Element* fetchPairs(uint64_t handle, const nlohmann::json& request, int* count, 
         if (!session.connection) {
             return nullptr;
         }
-        PointList points;
-        if (!fetchPointList(session, handle, request, failureMessage, points)) {
+        PairArrayReader<Element> reader(convertInPlace);
+        if (session.connection->sendJson(request, reader).isJson()) {
+            logError(handle, failureMessage);
             return nullptr;
         }
-        return convert(points, count);
+        return reader.release(count);
     });
 }
 
 // The single-command request, or null when it cannot be built.
-template <class Element, class Convert>
-Element* fetchPairsOf(uint64_t handle, const char* command, int* count, Convert&& convert) noexcept {
+template <class Element>
+Element* fetchPairsOf(uint64_t handle, const char* command, int* count,
+                      void (*convertInPlace)(Element*, size_t)) noexcept {
     if (count != nullptr) {
         *count = 0;
     }
     try {
         return fetchPairs<Element>(handle, {{"cmd", command}}, count, kAnalysisDataFailed, kAnalysisDataOperation,
-                                   convert);
+                                   convertInPlace);
     } catch (...) {
         return nullptr;
     }
@@ -56,20 +137,20 @@ bool fetchPointList(InstInstance& session, uint64_t handle, const nlohmann::json
 
 int64_t* fetchIntegerPairs(uint64_t handle, const nlohmann::json& request, int* count, const char* failureMessage,
                            const char* operation) noexcept {
-    return fetchPairs<int64_t>(handle, request, count, failureMessage, operation, toIntegerPairArray);
+    return fetchPairs<int64_t>(handle, request, count, failureMessage, operation, integerPairsInPlace);
 }
 
 double* fetchDoublePairs(uint64_t handle, const nlohmann::json& request, int* count, const char* failureMessage,
                          const char* operation) noexcept {
-    return fetchPairs<double>(handle, request, count, failureMessage, operation, toDoublePairArray);
+    return fetchPairs<double>(handle, request, count, failureMessage, operation, doublePairsInPlace);
 }
 
 int64_t* fetchIntegerPairs(uint64_t handle, const char* command, int* count) noexcept {
-    return fetchPairsOf<int64_t>(handle, command, count, toIntegerPairArray);
+    return fetchPairsOf<int64_t>(handle, command, count, integerPairsInPlace);
 }
 
 double* fetchDoublePairs(uint64_t handle, const char* command, int* count) noexcept {
-    return fetchPairsOf<double>(handle, command, count, toDoublePairArray);
+    return fetchPairsOf<double>(handle, command, count, doublePairsInPlace);
 }
 
 }  // namespace vel::analysis

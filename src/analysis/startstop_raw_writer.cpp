@@ -25,7 +25,10 @@ struct ChannelFile {
 
 std::unique_ptr<std::ofstream> openChannelFile(uint64_t handle, int32_t startChan, const std::string& folder,
                                                const std::string& baseName) {
-    const std::string suffix = "_" + std::to_string(startChan);
+    // Appended rather than "_" + std::to_string(...), which GCC 12 wrongly
+    // reports as an overlapping copy (-Wrestrict) once inlined.
+    std::string suffix = "_";
+    suffix += std::to_string(startChan);
     const std::string path =
         createOutputFile(handle, folder.c_str(), baseName.c_str(), suffix.c_str(), ".csv", "", kHeaderLine);
     if (path.empty()) {

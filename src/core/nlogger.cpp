@@ -11,14 +11,16 @@
 
 namespace {
 
+// The map and its mutex are never destroyed: worker threads may still log
+// while the process runs its exit-time destructors.
 std::map<std::string, std::shared_ptr<spdlog::logger>>& get_loggers() {
-    static std::map<std::string, std::shared_ptr<spdlog::logger>> loggers;
-    return loggers;
+    static auto* loggers = new std::map<std::string, std::shared_ptr<spdlog::logger>>();
+    return *loggers;
 }
 
 std::mutex& get_logger_mutex() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex();
+    return *mutex;
 }
 
 }  // namespace
@@ -46,11 +48,11 @@ std::shared_ptr<spdlog::logger> NLogger::createLogger(const std::string& basePat
         auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
             fileName, static_cast<size_t>(maxFileSize), static_cast<size_t>(maxFiles), false);
         auto logger = std::make_shared<spdlog::logger>(loggerName, std::move(sink));
-        // Registering keeps the logging library's own bookkeeping in step; a
-        // stale registration under the same name (a failed earlier attempt
-        // cannot leave one, but be safe) is replaced.
-        spdlog::drop(loggerName);
-        spdlog::register_logger(logger);
+        // Not put in the logging library's registry: that registry is
+        // destroyed at process exit, while a worker thread may still be
+        // creating the logger for its first message. The map above is the
+        // only lookup the library uses, and the library's copy of the logging
+        // library is not visible to callers.
         logger->set_level(spdlog::level::info);
         logger->flush_on(spdlog::level::info);
         return logger;

@@ -26,32 +26,21 @@ CommandResponse readJsonReply(ByteSource& source, uint8_t first) {
     return CommandResponse(nlohmann::json::parse(line));
 }
 
-CommandResponse readBinaryReply(ByteSource& source, uint8_t first) {
+size_t readLengthHeader(ByteSource& source, uint8_t first) {
     uint8_t rest[3];
     if (!source.readExact(rest, sizeof rest)) {
         throw std::runtime_error("Failed to read binary length header");
     }
     const size_t length = (static_cast<size_t>(first) << 24) | (static_cast<size_t>(rest[0]) << 16) |
                           (static_cast<size_t>(rest[1]) << 8) | static_cast<size_t>(rest[2]);
-    std::vector<uint8_t> payload;
-    size_t received = 0;
-    while (received < length) {
-        // Grow to the announced size at once when it is moderate, otherwise by
-        // doubling what has already arrived.
-        const size_t target =
-            length <= kDirectPayloadBytes ? length : std::min(length, std::max(kDirectPayloadBytes, 2 * received));
-        payload.resize(target);
-        if (!source.readExact(payload.data() + received, target - received)) {
-            throw std::runtime_error("Failed to read full binary data");
-        }
-        received = target;
+    if (length >= kLargestPayloadBytes) {
+        throw std::runtime_error("Binary length header above the largest payload");
     }
-    return CommandResponse(std::move(payload));
+    return length;
 }
 
-}  // namespace
-
-CommandResponse readReply(ByteSource& source) {
+// A null payloadReader keeps the payload in the response.
+CommandResponse readReplyWith(ByteSource& source, PayloadReader* payloadReader) {
     uint8_t first = 0;
     if (!source.readByte(first)) {
         throw std::runtime_error("Failed to read response");
@@ -59,7 +48,57 @@ CommandResponse readReply(ByteSource& source) {
     if (first == '{' || first == '[') {
         return readJsonReply(source, first);
     }
-    return readBinaryReply(source, first);
+    const size_t length = readLengthHeader(source, first);
+    std::vector<uint8_t> payload;
+    const bool complete = payloadReader != nullptr ? payloadReader->readPayload(source, length)
+                                                   : readPayloadInto(source, length, payload);
+    if (!complete) {
+        throw std::runtime_error("Failed to read full binary data");
+    }
+    return CommandResponse(std::move(payload));
+}
+
+}  // namespace
+
+size_t nextPayloadTarget(size_t length, size_t received) {
+    if (length <= kDirectPayloadBytes) {
+        return length;
+    }
+    return std::min(length, std::max(kDirectPayloadBytes, 2 * received));
+}
+
+bool readPayloadInto(ByteSource& source, size_t length, std::vector<uint8_t>& payload) {
+    payload.clear();
+    size_t received = 0;
+    while (received < length) {
+        const size_t target = nextPayloadTarget(length, received);
+        payload.resize(target);
+        if (!source.readExact(payload.data() + received, target - received)) {
+            return false;
+        }
+        received = target;
+    }
+    return true;
+}
+
+bool skipBytes(ByteSource& source, size_t n) {
+    uint8_t scratch[16 * 1024];
+    while (n > 0) {
+        const size_t take = std::min(n, sizeof scratch);
+        if (!source.readExact(scratch, take)) {
+            return false;
+        }
+        n -= take;
+    }
+    return true;
+}
+
+CommandResponse readReply(ByteSource& source) {
+    return readReplyWith(source, nullptr);
+}
+
+CommandResponse readReply(ByteSource& source, PayloadReader& payloadReader) {
+    return readReplyWith(source, &payloadReader);
 }
 
 }  // namespace vel::frame

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <string>
+#include <vector>
 
 namespace vel::frame {
 
@@ -22,13 +23,50 @@ inline constexpr size_t kMaxJsonReplyBytes = 64u * 1024u * 1024u;
 // length header cannot make the library reserve gigabytes up front.
 inline constexpr size_t kDirectPayloadBytes = 64u * 1024u * 1024u;
 
+// A payload whose length has 0x5B ('[') or 0x7B ('{') as its first byte cannot
+// be sent (that byte would announce JSON), so every real payload is shorter
+// than this. A longer announced length is garbage: refused at once, instead of
+// waiting for bytes that never come.
+inline constexpr size_t kLargestPayloadBytes = 0x5B000000u;
+
+// Takes a binary reply's payload off the source itself (for instance straight
+// into the caller's array) instead of readReply storing it in a vector.
+class PayloadReader {
+public:
+    virtual ~PayloadReader() = default;
+
+    // Reads exactly length bytes from source; false when the source ends or
+    // fails first.
+    virtual bool readPayload(ByteSource& source, size_t length) = 0;
+};
+
+// How many bytes of a payload of the announced length to have room for next,
+// with received bytes already in: all of them at once up to
+// kDirectPayloadBytes, otherwise twice what has arrived (at least
+// kDirectPayloadBytes, at most length).
+size_t nextPayloadTarget(size_t length, size_t received);
+
+// Reads a payload of the announced length into payload (resized to it; its
+// storage is reused), growing as nextPayloadTarget says. False when the source
+// ends or fails first.
+bool readPayloadInto(ByteSource& source, size_t length, std::vector<uint8_t>& payload);
+
+// Reads and drops n bytes; false when the source ends or fails first.
+bool skipBytes(ByteSource& source, size_t n);
+
 // The request text including its final line feed. Throws the JSON library's
 // type error for strings that are not valid UTF-8.
 std::string encodeRequest(const nlohmann::json& request);
 
 // Reads one complete reply. Throws std::runtime_error "Failed to read response",
-// "Failed to read binary length header" or "Failed to read full binary data",
+// "Failed to read binary length header", "Binary length header above the
+// largest payload" or "Failed to read full binary data",
 // the source's "read_until" error, or the JSON library's parse error.
 CommandResponse readReply(ByteSource& source);
+
+// readReply, but a binary payload goes to payloadReader and the response holds
+// an empty binary payload. "Failed to read full binary data" when the reader
+// returns false.
+CommandResponse readReply(ByteSource& source, PayloadReader& payloadReader);
 
 }  // namespace vel::frame

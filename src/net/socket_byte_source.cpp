@@ -1,6 +1,5 @@
 #include "net/socket_byte_source.h"
 
-#include <boost/asio/read.hpp>
 #include <boost/asio/read_until.hpp>
 
 bool SocketByteSource::readByte(uint8_t& byte) {
@@ -10,9 +9,17 @@ bool SocketByteSource::readByte(uint8_t& byte) {
 }
 
 bool SocketByteSource::readExact(uint8_t* destination, size_t n) {
-    boost::system::error_code ec;
-    const size_t got = boost::asio::read(socket_, boost::asio::buffer(destination, n), ec);
-    return !ec && got == n;
+    // Each receive asks for everything still missing and takes whatever has
+    // arrived; boost::asio::read would ask for at most 64 KiB at a time.
+    size_t got = 0;
+    while (got < n) {
+        boost::system::error_code ec;
+        got += socket_.read_some(boost::asio::buffer(destination + got, n - got), ec);
+        if (ec) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void SocketByteSource::readUntilLineFeed(std::string& buffer, size_t maxSize) {

@@ -51,16 +51,39 @@ void TcpClient::disconnect() {
 }
 
 CommandResponse TcpClient::sendJson(const nlohmann::json& request) {
+    return exchangeLocked(request, nullptr);
+}
+
+CommandResponse TcpClient::sendJson(const nlohmann::json& request, vel::frame::PayloadReader& payloadReader) {
+    return exchangeLocked(request, &payloadReader);
+}
+
+CommandResponse TcpClient::exchangeLocked(const nlohmann::json& request, vel::frame::PayloadReader* payloadReader) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!connected_) {
         throw std::runtime_error("Socket not connected");
     }
-    return sendTcpJson(socket_, request);
+    return payloadReader ? sendTcpJson(socket_, request, *payloadReader) : sendTcpJson(socket_, request);
 }
 
-CommandResponse sendTcpJson(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request) {
+namespace {
+
+void writeRequest(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request) {
     const std::string text = vel::frame::encodeRequest(request);
     boost::asio::write(socket, boost::asio::buffer(text));
+}
+
+}  // namespace
+
+CommandResponse sendTcpJson(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request) {
+    writeRequest(socket, request);
     SocketByteSource source(socket);
     return vel::frame::readReply(source);
+}
+
+CommandResponse sendTcpJson(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request,
+                            vel::frame::PayloadReader& payloadReader) {
+    writeRequest(socket, request);
+    SocketByteSource source(socket);
+    return vel::frame::readReply(source, payloadReader);
 }

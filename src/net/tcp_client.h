@@ -5,6 +5,7 @@
 // one session never interleave. There are no time-outs.
 
 #include "net/command_response.h"
+#include "net/frame.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -33,10 +34,16 @@ public:
     // when closed, and the errors of sendTcpJson.
     CommandResponse sendJson(const nlohmann::json& request);
 
+    // The same exchange with a binary payload taken by payloadReader (the
+    // response then holds an empty binary payload).
+    CommandResponse sendJson(const nlohmann::json& request, vel::frame::PayloadReader& payloadReader);
+
     const std::string& host() const { return host_; }
     int port() const { return port_; }
 
 private:
+    CommandResponse exchangeLocked(const nlohmann::json& request, vel::frame::PayloadReader* payloadReader);
+
     std::string host_;
     int port_;
     boost::asio::io_context io_;
@@ -49,3 +56,5 @@ private:
 // Writes the request and reads its reply on a connected socket; the caller
 // holds the connection mutex.
 CommandResponse sendTcpJson(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request);
+CommandResponse sendTcpJson(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request,
+                            vel::frame::PayloadReader& payloadReader);

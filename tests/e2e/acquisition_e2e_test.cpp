@@ -4,6 +4,7 @@
 // checksum of what it produced and handed out ("sim_acq_stats"), asked on a
 // second connection of the test's own.
 
+#include "support/service_query.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -36,40 +37,6 @@ using nlohmann::json;
 
 constexpr int kDurationSeconds = 2;
 constexpr int64_t kDurationPs = int64_t{kDurationSeconds} * 1000000000000;
-
-// A JSON-line connection to the simulator beside the library's own.
-class StatsConnection {
-public:
-    explicit StatsConnection(int port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            throw std::runtime_error("cannot connect to the simulator");
-        }
-    }
-    ~StatsConnection() { ::close(fd_); }
-    StatsConnection(const StatsConnection&) = delete;
-    StatsConnection& operator=(const StatsConnection&) = delete;
-
-    // The "data" members of the last acquisition.
-    json stats() {
-        const std::string request = "{\"cmd\":\"sim_acq_stats\"}\n";
-        if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
-            throw std::runtime_error("cannot send to the simulator");
-        }
-        std::string line;
-        char c = 0;
-        while (::recv(fd_, &c, 1, 0) == 1 && c != '\n') {
-            line.push_back(c);
-        }
-        return json::parse(line).at("data");
-    }
-
-private:
-    int fd_;
-};
 
 std::string fnv1a64(const std::string& bytes) {
     uint64_t hash = 0xcbf29ce484222325ull;
@@ -114,7 +81,7 @@ protected:
         sim_ = std::make_unique<vtest::SimProcess>(VELTRANO_SIM_EXECUTABLE);
         handle = ci_create(vtest::writeLibraryConfig(dir.str(), sim_->port()).c_str(), dir.str().c_str());
         ASSERT_NE(handle, 0u);
-        stats_ = std::make_unique<StatsConnection>(sim_->port());
+        stats_ = std::make_unique<veltest::ServiceQuery>(sim_->port());
     }
     void TearDown() override {
         ci_destroy(handle);
@@ -126,7 +93,7 @@ protected:
     // library has fetched all of it.
     json waitUntilEverythingFetched() {
         for (;;) {
-            json s = stats_->stats();
+            json s = stats_->ask("sim_acq_stats").at("data");
             if (s.at("state") != "running" && s.at("bytes_pending") == 0) {
                 return s;
             }
@@ -150,7 +117,7 @@ protected:
 
 private:
     std::unique_ptr<vtest::SimProcess> sim_;
-    std::unique_ptr<StatsConnection> stats_;
+    std::unique_ptr<veltest::ServiceQuery> stats_;
 };
 
 TEST_F(RawAcquisitionEndToEnd, BytesFetchedInMemoryAreExactlyTheProducedStream) {

@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 namespace veltest {
@@ -25,26 +27,37 @@ bool sendAll(int fd, const std::string& bytes) {
     return true;
 }
 
-}  // namespace
-
-FakeService::FakeService() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (listenFd_ < 0) {
+// A listening socket on 127.0.0.1:port (0 = a free port).
+int listenOn(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
         throw std::runtime_error("fake service: socket failed");
     }
     int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 16) != 0) {
-        ::close(listenFd_);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
+        ::close(fd);
         throw std::runtime_error("fake service: bind/listen failed");
     }
+    return fd;
+}
+
+int boundPort(int fd) {
+    sockaddr_in addr{};
     socklen_t len = sizeof addr;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    return ntohs(addr.sin_port);
+}
+
+}  // namespace
+
+FakeService::FakeService() {
+    listenFd_ = listenOn(0);
+    port_ = boundPort(listenFd_);
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -69,6 +82,22 @@ void FakeService::stop() {
     ::shutdown(listenFd_, SHUT_RDWR);
 }
 
+void FakeService::restart() {
+    stop();
+    acceptThread_.join();
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return clientFds_.empty(); });
+    }
+    ::close(listenFd_);
+    listenFd_ = listenOn(port_);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = false;
+    }
+    acceptThread_ = std::thread([this] { acceptLoop(); });
+}
+
 std::filesystem::path FakeService::writeConfig(const std::filesystem::path& dir) const {
     return writeTextFile(dir / "service.ini",
                          "[server]\nserver.ip = 127.0.0.1\nserver.port = " + std::to_string(port_) + "\n");
@@ -76,7 +105,7 @@ std::filesystem::path FakeService::writeConfig(const std::filesystem::path& dir)
 
 void FakeService::reply(std::string bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
-    script_.push_back({Action::Send, std::move(bytes)});
+    script_.push_back({Action::Send, std::move(bytes), {}, 0});
 }
 
 void FakeService::replyJson(const nlohmann::json& j) { reply(j.dump() + "\n"); }
@@ -87,17 +116,36 @@ void FakeService::replyBinary(const std::string& payload) {
 
 void FakeService::replyThenClose(std::string bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
-    script_.push_back({Action::SendThenClose, std::move(bytes)});
+    script_.push_back({Action::SendThenClose, std::move(bytes), {}, 0});
 }
 
 void FakeService::closeOnRequest() {
     std::lock_guard<std::mutex> lock(mutex_);
-    script_.push_back({Action::Close, {}});
+    script_.push_back({Action::Close, {}, {}, 0});
 }
 
 void FakeService::silence() {
     std::lock_guard<std::mutex> lock(mutex_);
-    script_.push_back({Action::Silence, {}});
+    script_.push_back({Action::Silence, {}, {}, 0});
+}
+
+void FakeService::replyInPieces(std::vector<std::string> pieces) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    script_.push_back({Action::SendPieces, {}, std::move(pieces), 0});
+}
+
+void FakeService::silenceOn(size_t connectionIndex) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    silentConnections_.push_back(connectionIndex);
+}
+
+void FakeService::releaseSilences() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++silenceReleases_;
+        silentConnections_.clear();
+    }
+    changed_.notify_all();
 }
 
 std::vector<std::string> FakeService::requests() const {
@@ -120,6 +168,16 @@ size_t FakeService::connectionCount() const {
     return connections_;
 }
 
+size_t FakeService::openConnectionCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return clientFds_.size();
+}
+
+bool FakeService::waitForOpenConnections(size_t n) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(30), [&] { return clientFds_.size() == n; });
+}
+
 std::string FakeService::lengthHeader(uint32_t n) {
     std::string header(4, '\0');
     header[0] = static_cast<char>((n >> 24) & 0xFF);
@@ -135,30 +193,43 @@ void FakeService::acceptLoop() {
         if (fd < 0) {
             return;
         }
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_) {
-            ::close(fd);
-            return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stopping_) {
+                ::close(fd);
+                return;
+            }
+            int one = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            const size_t index = connections_++;
+            clientFds_.push_back(fd);
+            clientThreads_.emplace_back([this, fd, index] { serve(fd, index); });
         }
-        int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        ++connections_;
-        clientFds_.push_back(fd);
-        clientThreads_.emplace_back([this, fd] { serve(fd); });
+        changed_.notify_all();
     }
 }
 
-FakeService::Step FakeService::nextStep() {
+FakeService::Step FakeService::nextStep(size_t connectionIndex) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (std::find(silentConnections_.begin(), silentConnections_.end(), connectionIndex) !=
+        silentConnections_.end()) {
+        return {Action::Silence, {}, {}, silenceReleases_};
+    }
     if (script_.empty()) {
-        return {Action::Send, "{\"result\":0}\n"};
+        return {Action::Send, "{\"result\":0}\n", {}, 0};
     }
     Step step = std::move(script_.front());
     script_.pop_front();
+    step.silenceReleases = silenceReleases_;
     return step;
 }
 
-void FakeService::serve(int fd) {
+void FakeService::waitWhileSilent(unsigned releasesBefore) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return stopping_ || silenceReleases_ != releasesBefore; });
+}
+
+void FakeService::serve(int fd, size_t connectionIndex) {
     std::string pending;
     char chunk[4096];
     bool open = true;
@@ -172,7 +243,7 @@ void FakeService::serve(int fd) {
         while (open && (lineEnd = pending.find('\n')) != std::string::npos) {
             std::string line = pending.substr(0, lineEnd + 1);
             pending.erase(0, lineEnd + 1);
-            const Step step = nextStep();
+            const Step step = nextStep(connectionIndex);
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 requests_.push_back(std::move(line));
@@ -182,6 +253,14 @@ void FakeService::serve(int fd) {
             case Action::Send:
                 open = sendAll(fd, step.bytes);
                 break;
+            case Action::SendPieces:
+                for (size_t i = 0; open && i < step.pieces.size(); ++i) {
+                    if (i > 0) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    }
+                    open = sendAll(fd, step.pieces[i]);
+                }
+                break;
             case Action::SendThenClose:
                 sendAll(fd, step.bytes);
                 open = false;
@@ -189,20 +268,21 @@ void FakeService::serve(int fd) {
             case Action::Close:
                 open = false;
                 break;
-            case Action::Silence: {
-                std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [&] { return stopping_; });
+            case Action::Silence:
+                waitWhileSilent(step.silenceReleases);
                 open = false;
                 break;
-            }
             }
         }
     }
     ::shutdown(fd, SHUT_RDWR);
     // The descriptor is closed here; the destructor only shuts down those still listed.
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::erase(clientFds_, fd);
-    ::close(fd);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::erase(clientFds_, fd);
+        ::close(fd);
+    }
+    changed_.notify_all();
 }
 
 }  // namespace veltest

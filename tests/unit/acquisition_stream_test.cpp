@@ -164,6 +164,22 @@ TEST_F(RawAcquisitionStart, RestartStopsTheOldThreadAndDeliversItsLeftoverBytesF
     EXPECT_EQ(json::parse(sent[53])["cmd"], "acq_rawdata");
 }
 
+// Two starts on one session may both get past their reset before either
+// starts its thread. The later one must end the earlier thread, not wait for
+// it: that thread keeps polling as long as data flows.
+TEST_F(RawAcquisitionStart, StartRacingPastTheResetEndsTheRunningThreadInsteadOfWaitingForIt) {
+    constexpr int kPayloads = 20000;
+    service.replyJson({{"result", 0}});
+    for (int i = 0; i < kPayloads; ++i) {
+        service.replyBinary("x");
+    }
+    ASSERT_EQ(startInMemory(), 0);
+    service.waitForRequests(2);
+    ASSERT_EQ(vel::startAcquisitionThread(handle), 0);
+    EXPECT_LT(fetchRequestCount(), static_cast<size_t>(kPayloads));
+    EXPECT_EQ(vel::stopAcquisitionThreads(handle), 0);
+}
+
 using RawDataStream = RawStreamTest;
 
 TEST_F(RawDataStream, DeliversEveryByteInOrderAcrossFetches) {
@@ -178,6 +194,35 @@ TEST_F(RawDataStream, DeliversEveryByteInOrderAcrossFetches) {
     EXPECT_EQ(fetchUntilEnd(), parts[0] + parts[1] + parts[3] + parts[4]);
     EXPECT_EQ(fetchRequestCount(), 5u + 50u);
     EXPECT_TRUE(loggedLine(spdlog::level::info, "No data received for a while, stopping acq raw data thread"));
+    EXPECT_TRUE(log.errors().empty());
+}
+
+TEST_F(RawDataStream, BytesWaitingForTheCallerAreFollowedByLaterPayloadsInOrder) {
+    // Nothing is fetched while the thread runs, so every payload after the
+    // first lands behind bytes that are still waiting; the sizes shrink and
+    // grow again, so a reused receive buffer is refilled with fewer bytes than
+    // it held before.
+    const std::string parts[] = {patternBytes(1048576 + 3, 5), patternBytes(70000, 6), patternBytes(2, 7),
+                                 patternBytes(1048576 + 11, 8)};
+    service.replyJson({{"result", 0}});
+    for (const auto& p : parts) {
+        service.replyBinary(p);
+    }
+    scriptEmptyPolls(50);
+    ASSERT_EQ(startInMemory(), 0);
+    waitUntilThreadEnded();
+    EXPECT_EQ(fetchUntilEnd(), parts[0] + parts[1] + parts[2] + parts[3]);
+
+    // The next acquisition starts on the emptied buffer: its payloads are the
+    // only bytes handed over.
+    const std::string again[] = {patternBytes(3000, 9), patternBytes(500000, 10)};
+    service.replyJson({{"result", 0}});
+    for (const auto& p : again) {
+        service.replyBinary(p);
+    }
+    scriptEmptyPolls(50);
+    ASSERT_EQ(startInMemory(), 0);
+    EXPECT_EQ(fetchUntilEnd(), again[0] + again[1]);
     EXPECT_TRUE(log.errors().empty());
 }
 

@@ -213,4 +213,90 @@ TEST(BinaryReply, PayloadLargerThanTheDirectLimitArrivesWhole) {
     EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == payload);
 }
 
+// Bytes that differ from offset to offset.
+std::string patternPayload(size_t n) {
+    std::string payload(n, '\0');
+    for (size_t i = 0; i < n; ++i) {
+        payload[i] = static_cast<char>((i * 2654435761u) >> 13);
+    }
+    return payload;
+}
+
+TEST(BinaryReply, SixteenMebibytePayloadArrivesWholeInOnePieceOrInManySmallOnes) {
+    const std::string payload = patternPayload(16u << 20);
+    const std::string frame = header(static_cast<uint32_t>(payload.size())) + payload;
+    std::vector<std::string> small;
+    for (size_t at = 0; at < frame.size(); at += 1499) {
+        small.push_back(frame.substr(at, 1499));
+    }
+    for (auto& pieces : {std::vector<std::string>{frame + "next"}, small}) {
+        PiecewiseSource source(pieces);
+        const CommandResponse response = readReply(source);
+        const auto& bytes = response.getBinary();
+        EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == payload);
+    }
+}
+
+TEST(PayloadStorage, ReplacesWhatTheVectorHeldWithExactlyThePayload) {
+    std::vector<uint8_t> payload(100, 0xEE);
+    PiecewiseSource source({"abc", "de"});
+    ASSERT_TRUE(vel::frame::readPayloadInto(source, 5, payload));
+    EXPECT_EQ(std::string(payload.begin(), payload.end()), "abcde");
+    EXPECT_FALSE(vel::frame::readPayloadInto(source, 1, payload));
+}
+
+TEST(PayloadStorage, SkipsExactlyTheGivenBytes) {
+    const std::string bytes = patternPayload(40000) + "tail";
+    PiecewiseSource source({bytes.substr(0, 20001), bytes.substr(20001)});
+    ASSERT_TRUE(vel::frame::skipBytes(source, 40000));
+    EXPECT_EQ(source.unread(), 4u);
+    EXPECT_FALSE(vel::frame::skipBytes(source, 5));
+}
+
+// Records what the reply reader handed over and reads it as text.
+class RecordingReader final : public vel::frame::PayloadReader {
+public:
+    bool readPayload(ByteSource& source, size_t length) override {
+        ++calls;
+        text.assign(length, '\0');
+        return source.readExact(reinterpret_cast<uint8_t*>(text.data()), length);
+    }
+
+    int calls = 0;
+    std::string text;
+};
+
+TEST(PayloadReaderReply, GetsTheBinaryPayloadSplitAtEveryOffsetAndLeavesTheResponseEmpty) {
+    for (auto& pieces : allSplits(header(7) + "abc\ndef" + "next")) {
+        PiecewiseSource source(pieces);
+        RecordingReader reader;
+        const CommandResponse response = readReply(source, reader);
+        ASSERT_FALSE(response.isJson());
+        EXPECT_TRUE(response.getBinary().empty());
+        EXPECT_EQ(reader.calls, 1);
+        EXPECT_EQ(reader.text, "abc\ndef");
+        EXPECT_EQ(source.unread(), 4u);
+    }
+}
+
+TEST(PayloadReaderReply, IsNotAskedForJsonOrBeforeTheHeaderIsComplete) {
+    RecordingReader reader;
+    PiecewiseSource jsonReply({"{\"result\":0}\n"});
+    EXPECT_EQ(readReply(jsonReply, reader).getJson(), json({{"result", 0}}));
+    PiecewiseSource shortHeader({std::string("\0\0", 2)});
+    EXPECT_THROW(readReply(shortHeader, reader), std::runtime_error);
+    EXPECT_EQ(reader.calls, 0);
+}
+
+TEST(PayloadReaderReply, ReaderThatRunsOutOfBytesIsAFullDataError) {
+    RecordingReader reader;
+    PiecewiseSource source({header(5) + "abc"});
+    try {
+        readReply(source, reader);
+        FAIL() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Failed to read full binary data");
+    }
+}
+
 }  // namespace

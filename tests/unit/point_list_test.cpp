@@ -3,6 +3,7 @@
 
 #include "analysis/point_list.h"
 #include "point_payload.h"
+#include "support/service_session.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -109,6 +111,103 @@ TEST(PointArrays, GiveNullAndZeroForAnEmptyList) {
     EXPECT_EQ(count, 0);
     std::unique_ptr<double, FreeArray> array(vel::toDoublePairArray({{1, 2}}, nullptr));
     EXPECT_TRUE(array);
+}
+
+// Points that exercise every conversion rule: halves both ways, values beyond
+// the integer range, infinities, NaN and negative zero.
+vel::PointList pointsOfEveryKind() {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    return {{0.5, -0.5}, {1.5, -2.5}, {1e300, -1e300}, {1, nan}, {-inf, 2}, {-0.0, 3.25}, {1e15 + 0.5, -7}};
+}
+
+// The payload's point bytes, where the in-place conversions expect them.
+template <class Element>
+std::vector<Element> pointBytesAsElements(const vel::PointList& points) {
+    const std::string payload = pointPayload(points);
+    std::vector<Element> elements(points.size() * 2);
+    std::memcpy(elements.data(), payload.data() + 4, payload.size() - 4);
+    return elements;
+}
+
+TEST(PointArraysInPlace, EqualTheArraysMadeFromDecodedPoints) {
+    const vel::PointList points = pointsOfEveryKind();
+    int count = 0;
+    std::unique_ptr<int64_t, FreeArray> integers(vel::toIntegerPairArray(points, &count));
+    std::vector<int64_t> integersInPlace = pointBytesAsElements<int64_t>(points);
+    vel::integerPairsInPlace(integersInPlace.data(), points.size());
+    EXPECT_EQ(integersInPlace, std::vector<int64_t>(integers.get(), integers.get() + 2 * points.size()));
+
+    std::unique_ptr<double, FreeArray> doubles(vel::toDoublePairArray(points, &count));
+    std::vector<double> doublesInPlace = pointBytesAsElements<double>(points);
+    vel::doublePairsInPlace(doublesInPlace.data(), points.size());
+    // Compared bit for bit, so that negative zero counts.
+    EXPECT_EQ(std::memcmp(doublesInPlace.data(), doubles.get(), doublesInPlace.size() * sizeof(double)), 0);
+}
+
+using PointListFetch = veltest::ServiceSessionTest;
+
+TEST_F(PointListFetch, MillionPointListArrivesInBothArrayFormsAsIfDecodedFirst) {
+    vel::PointList points(1000000);
+    for (size_t i = 0; i < points.size(); ++i) {
+        points[i] = {static_cast<double>(i) * 0.75 - 3e5, static_cast<double>((i * 7919) % 100003) / 3.0};
+    }
+    const vel::PointList kinds = pointsOfEveryKind();
+    std::copy(kinds.begin(), kinds.end(), points.begin() + 500000);
+    service.replyBinary(pointPayload(points));
+    service.replyBinary(pointPayload(points));
+
+    int count = 0;
+    std::unique_ptr<int64_t, FreeArray> integers(ci_fetch_tof_processdata(handle, &count));
+    ASSERT_TRUE(integers);
+    ASSERT_EQ(count, 1000000);
+    std::unique_ptr<int64_t, FreeArray> expectedIntegers(vel::toIntegerPairArray(points, nullptr));
+    EXPECT_EQ(std::memcmp(integers.get(), expectedIntegers.get(), 2 * points.size() * sizeof(int64_t)), 0);
+
+    count = 0;
+    std::unique_ptr<double, FreeArray> doubles(ci_fetch_cross_correlation_data(handle, &count));
+    ASSERT_TRUE(doubles);
+    ASSERT_EQ(count, 1000000);
+    std::unique_ptr<double, FreeArray> expectedDoubles(vel::toDoublePairArray(points, nullptr));
+    EXPECT_EQ(std::memcmp(doubles.get(), expectedDoubles.get(), 2 * points.size() * sizeof(double)), 0);
+}
+
+TEST_F(PointListFetch, ListsThatDoNotDecodeAreReadToTheirEndAndGiveNothing) {
+    std::string highBitCount;
+    veltest::appendLe(highBitCount, 0x80000001u, 4);
+    highBitCount += std::string(32, '\1');
+    const std::string undecodable[] = {
+        std::string("\1\0", 2),                    // shorter than the count
+        pointPayload({{1, 2}, {3, 4}}, 3),          // more points announced than sent
+        highBitCount,                               // a count of 2^31 or more
+        pointPayload({}) + std::string(20, '\7'),  // an empty list with bytes after it
+    };
+    for (const std::string& payload : undecodable) {
+        service.replyBinary(payload);
+        int count = -1;
+        EXPECT_EQ(ci_fetch_tof_processdata(handle, &count), nullptr);
+        EXPECT_EQ(count, 0);
+    }
+    // Bytes after the announced points are read and dropped too.
+    service.replyBinary(pointPayload({{1.5, 2}}) + std::string(17, '\xFF'));
+    service.replyBinary(pointPayload({{-4, 0.25}}));
+    int count = 0;
+    std::unique_ptr<int64_t, FreeArray> first(ci_fetch_tof_processdata(handle, &count));
+    ASSERT_TRUE(first);
+    EXPECT_EQ((std::vector<int64_t>(first.get(), first.get() + 2)), (std::vector<int64_t>{2, 2}));
+    std::unique_ptr<double, FreeArray> second(ci_fetch_cross_correlation_data(handle, &count));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ((std::vector<double>(second.get(), second.get() + 2)), (std::vector<double>{-4, 0.25}));
+    EXPECT_TRUE(log.errors().empty());
+}
+
+TEST_F(PointListFetch, ListCutShortByThePeerIsAnExchangeFailure) {
+    service.replyThenClose(veltest::FakeService::lengthHeader(4 + 160) + pointPayload({{1, 2}}, 10));
+    int count = -1;
+    EXPECT_EQ(ci_fetch_cross_correlation_data(handle, &count), nullptr);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Fetch analysis data exception: Failed to read full binary data"});
 }
 
 }  // namespace

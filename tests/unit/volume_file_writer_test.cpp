@@ -188,6 +188,24 @@ TEST_F(VolumeFileWriter, ReplacesExistingFilesOfItsVolumes) {
     EXPECT_EQ(readVolumes(base()), stream);
 }
 
+// Two writers given the same name: the second must not empty the file under
+// the first one's mapping (the first one's next write would die of SIGBUS).
+// It fails to open instead; the name is free again once the first closes.
+TEST_F(VolumeFileWriter, SecondWriterOfTheSameVolumeFailsInsteadOfTruncatingIt) {
+    AsyncFileWriter first(base().string(), 0);
+    const std::string stream = streamBytes(2 * kMiB);
+    ASSERT_TRUE(write(first, stream.substr(0, kMiB)));
+    EXPECT_THROW(AsyncFileWriter(base().string(), 0), std::runtime_error);
+    ASSERT_TRUE(write(first, stream.substr(kMiB)));
+    EXPECT_TRUE(first.close());
+    EXPECT_EQ(readAll(base()), stream);
+
+    AsyncFileWriter later(base().string(), 0);
+    ASSERT_TRUE(write(later, "abc"));
+    EXPECT_TRUE(later.close());
+    EXPECT_EQ(readAll(base()), "abc");
+}
+
 TEST_F(VolumeFileWriter, CloseIsFinalAndRepeatable) {
     AsyncFileWriter writer(base().string(), 0);
     ASSERT_TRUE(write(writer, "abc"));
