@@ -191,16 +191,22 @@ bool compare(const char* name, const std::string& line, LibraryFetch libraryFetc
     std::vector<unsigned char> frame;
     double library = 1e300;
     double baseline = 1e300;
+    uint64_t libraryFaults = 0;
+    uint64_t baselineFaults = 0;
     bool same = true;
     for (int round = 0; round < 5; ++round) {
         int baselineCount = 0;
         int libraryCount = 0;
         Element* expected = nullptr;
         Element* actual = nullptr;
+        const uint64_t beforeBaseline = minorFaults();
         baseline = std::min(baseline, timeSeconds([&] {
             expected = baselineFetch<Element>(client, line, frame, decode, &baselineCount);
         }));
+        const uint64_t beforeLibrary = minorFaults();
         library = std::min(library, timeSeconds([&] { actual = libraryFetch(&libraryCount); }));
+        baselineFaults += beforeLibrary - beforeBaseline;
+        libraryFaults += minorFaults() - beforeLibrary;
         same = same && actual != nullptr && libraryCount == baselineCount &&
                std::memcmp(actual, expected, size_t{kPoints} * 2 * sizeof(Element)) == 0;
         std::free(expected);
@@ -212,6 +218,8 @@ bool compare(const char* name, const std::string& line, LibraryFetch libraryFetc
     printRate("minimal fetch + decode (baseline)", bytes, baseline);
     printRate("library", bytes, library);
     printRatio("library speed / baseline", ratio, kTargetSpeedRatio);
+    std::printf("  %-44s %8.0f / %.0f\n", "minor page faults per fetch: library / baseline",
+                static_cast<double>(libraryFaults) / 5, static_cast<double>(baselineFaults) / 5);
     printTableRow(name, cell("%.1f ms", library * 1e3), cell("%.1f ms", baseline * 1e3), cell("%.2fx", ratio),
                   cell(">= %.2fx", kTargetSpeedRatio), ratio >= kTargetSpeedRatio && same ? "yes" : "NO");
     return same;

@@ -84,8 +84,9 @@ double baselineSeconds(int port, const fs::path& file = {}) {
     return seconds;
 }
 
-double memorySeconds(uint64_t handle) {
+double memorySeconds(uint64_t handle, uint64_t& faults) {
     uint64_t received = 0;
+    const uint64_t faultsBefore = minorFaults();
     const double seconds = timeSeconds([&] {
         if (ci_acq_rawdata(handle, 1, 600, nullptr, nullptr, 0, 0) != 0) {
             throw std::runtime_error("ci_acq_rawdata failed");
@@ -101,6 +102,7 @@ double memorySeconds(uint64_t handle) {
         }
         ci_stop_acq(handle);
     });
+    faults = minorFaults() - faultsBefore;
     if (received != kTotal) {
         std::printf("  memory mode received %llu of %llu bytes\n", static_cast<unsigned long long>(received),
                     static_cast<unsigned long long>(kTotal));
@@ -142,8 +144,9 @@ uint64_t filesBytes(const fs::path& folder) {
     return total;
 }
 
-double localSeconds(uint64_t handle, const fs::path& folder, uint64_t& peakRss) {
+double localSeconds(uint64_t handle, const fs::path& folder, uint64_t& peakRss, uint64_t& faults) {
     fs::remove_all(folder);
+    const uint64_t faultsBefore = minorFaults();
     std::atomic<bool> sampling{true};
     std::thread sampler([&] {
         while (sampling) {
@@ -160,6 +163,7 @@ double localSeconds(uint64_t handle, const fs::path& folder, uint64_t& peakRss) 
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
     });
+    faults = minorFaults() - faultsBefore;
     sampling = false;
     sampler.join();
     const uint64_t written = filesBytes(folder);
@@ -192,11 +196,13 @@ int main() {
     double memory = 1e300;
     double local = 1e300;
     uint64_t peakRss = 0;
+    uint64_t memoryFaults = 0;
+    uint64_t localFaults = 0;
     for (int round = 0; round < 2; ++round) {
         baseline = std::min(baseline, baselineSeconds(sim.port()));
         baselineToFile = std::min(baselineToFile, baselineSeconds(sim.port(), scratch.path() / "client.bin"));
-        memory = std::min(memory, memorySeconds(handle));
-        local = std::min(local, localSeconds(handle, volumes, peakRss));
+        memory = std::min(memory, memorySeconds(handle, memoryFaults));
+        local = std::min(local, localSeconds(handle, volumes, peakRss, localFaults));
     }
     ci_destroy(handle);
 
@@ -208,6 +214,9 @@ int main() {
     printRatio("memory mode / baseline", baseline / memory, kMemoryTarget);
     printRatio("local files / baseline", baseline / local, kLocalFilesTarget);
     std::printf("  %-44s %8.2fx\n", "local files / client + write(2)", baselineToFile / local);
+    std::printf("  %-44s %8.1f / %.1f\n", "minor page faults per MiB: memory / local",
+                static_cast<double>(memoryFaults) / static_cast<double>(kTotal / kMiB),
+                static_cast<double>(localFaults) / static_cast<double>(kTotal / kMiB));
     std::printf("  %-44s %8.1f MiB  (limit < %llu MiB: %s)\n", "peak RssAnon during local acquisition",
                 static_cast<double>(peakRss) / static_cast<double>(kMiB),
                 static_cast<unsigned long long>(kRssLimit / kMiB), peakRss < kRssLimit ? "met" : "NOT met");

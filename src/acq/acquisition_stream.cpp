@@ -34,8 +34,7 @@ constexpr std::string_view kAcquisitionThreadName = "Acq raw data thread";
 // Waits for the given time unless a stop is requested (or comes in meanwhile).
 void pauseUnlessStopped(AcquisitionState& acquisition, Clock::duration pause) {
     std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
-    acquisition.dataReady.wait_until(lock, Clock::now() + pause,
-                                     [&] { return acquisition.stopRequested.load(); });
+    acquisition.dataReady.wait_until(lock, Clock::now() + pause, [&] { return acquisition.stopRequested.load(); });
 }
 
 // Wakes every waiter so that it sees a change made outside the raw buffer
@@ -60,31 +59,6 @@ public:
 private:
     RawBytes& chunk_;
 };
-
-// An empty buffer takes the chunk over whole (and the chunk gets the buffer's
-// spare storage for the next poll, when no larger than its own); otherwise the
-// chunk is appended.
-void appendToRawBuffer(AcquisitionState& acquisition, RawBytes& chunk) {
-    {
-        std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
-        acquisition.backlogShrunk.wait(lock, [&] {
-            return !acquisition.localWriterDraining || !acquisition.rawBuffer ||
-                   acquisition.rawBuffer->size() < kLocalBacklogLimit || acquisition.stopRequested.load();
-        });
-        // Without a buffer (released by ci_stop_acq) the bytes are dropped.
-        if (acquisition.rawBuffer && acquisition.rawBuffer->empty()) {
-            acquisition.rawBuffer->swap(chunk);
-            // Storage that grew while the caller or the local writer fell
-            // behind is let go rather than kept for one poll's payload.
-            if (chunk.capacity() > acquisition.rawBuffer->capacity()) {
-                RawBytes().swap(chunk);
-            }
-        } else if (acquisition.rawBuffer) {
-            acquisition.rawBuffer->insert(acquisition.rawBuffer->end(), chunk.begin(), chunk.end());
-        }
-    }
-    acquisition.dataReady.notify_one();
-}
 
 // The polling loop; returns when a stop is requested or the thread gives up.
 void pollRawData(uint64_t handle, AcquisitionState& acquisition) {
@@ -218,8 +192,7 @@ int fetchRawChunk(uint64_t handle, RawBytes& chunk) {
         if (response.isJson()) {
             // The reply comes from the peer: text that is not valid UTF-8 is
             // replaced rather than allowed to fail the log line.
-            const std::string reply =
-                response.getJson().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+            const std::string reply = response.getJson().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
             logError(handle, "Fetch raw data failed:" + reply);
             return -1;
         }
@@ -231,6 +204,24 @@ int fetchRawChunk(uint64_t handle, RawBytes& chunk) {
     }
     chunk.clear();
     return -1;
+}
+
+void appendToRawBuffer(AcquisitionState& acquisition, RawBytes& chunk) {
+    {
+        std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
+        acquisition.backlogShrunk.wait(lock, [&] {
+            return !acquisition.localWriterDraining || !acquisition.rawBuffer ||
+                   acquisition.rawBuffer->size() < kLocalBacklogLimit || acquisition.stopRequested.load();
+        });
+        // Without a buffer (released by ci_stop_acq) the bytes are dropped.
+        if (acquisition.rawBuffer && acquisition.rawBuffer->empty() &&
+            acquisition.rawBuffer->capacity() <= chunk.capacity()) {
+            acquisition.rawBuffer->swap(chunk);
+        } else if (acquisition.rawBuffer) {
+            acquisition.rawBuffer->insert(acquisition.rawBuffer->end(), chunk.begin(), chunk.end());
+        }
+    }
+    acquisition.dataReady.notify_one();
 }
 
 char* takeRawBacklog(RawBytes& buffer, size_t maxBytes, int& size) {

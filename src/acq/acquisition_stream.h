@@ -44,6 +44,18 @@ int startAcquisitionThread(uint64_t handle);
 // data exception: ...").
 int fetchRawChunk(uint64_t handle, RawBytes& chunk);
 
+// Hands one received chunk to the raw buffer, after waiting while a local
+// writer has kLocalBacklogLimit bytes or more to catch up on. An empty buffer
+// whose storage is no larger than the chunk's takes the chunk over whole, and
+// the chunk gets the buffer's storage for the next poll. Otherwise the chunk
+// is copied into the buffer, which keeps the larger storage it grew while the
+// caller or the local writer fell behind; the local writer hands its batch's
+// storage back the same way, so a steady stream goes round the same few
+// buffers. Fresh storage costs a page fault per page on its first use,
+// several times the cost of the copy. Without a buffer (released by
+// ci_stop_acq) the bytes are dropped. Wakes one waiter for data.
+void appendToRawBuffer(AcquisitionState& acquisition, RawBytes& chunk);
+
 // Moves up to maxBytes from the front of buffer into a new malloc block and
 // stores their count in size. Null (buffer untouched) when buffer is empty or
 // the block cannot be allocated.

@@ -118,6 +118,13 @@ bool AsyncFileWriter::PlatformImpl::mapView(uint64_t length) {
     if (address == MAP_FAILED) {
         return false;
     }
+#if defined(MADV_HUGEPAGE)
+    // Without the hint the file's pages near its end come in 4 KiB pieces, and
+    // a volume that grows by steps is all near its end: copying into such a
+    // view ran at a fifth of the speed of copying into 2 MiB pieces. A hint
+    // only; a kernel without large file pages ignores it.
+    (void)::madvise(address, static_cast<size_t>(length), MADV_HUGEPAGE);
+#endif
     view_ = static_cast<char*>(address);
     mappingHandle_ = nullptr;  // POSIX has no separate mapping object
     return true;

@@ -51,7 +51,19 @@ int64_t roundToInt64(double value) {
     if (value < -kLimit) {
         return INT64_MIN;
     }
-    return static_cast<int64_t>(std::llround(value));
+    // What llround gives, without its library call (a third of a
+    // million-point fetch went there): the conversion truncates, and the
+    // fraction it drops is exact, so comparing it with one half rounds halves
+    // away from zero. From 2^52 on every double is an integer and the
+    // fraction is 0.
+    auto whole = static_cast<int64_t>(value);
+    const double fraction = value - static_cast<double>(whole);
+    if (fraction >= 0.5) {
+        ++whole;
+    } else if (fraction <= -0.5) {
+        --whole;
+    }
+    return whole;
 }
 
 double readDoubleLe(const uint8_t** cursor) {

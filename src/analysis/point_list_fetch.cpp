@@ -2,6 +2,7 @@
 
 #include "api/export_boundary.h"
 #include "api/inst_instance.h"
+#include "core/huge_pages.h"
 #include "net/call_kinds.h"
 #include "net/frame.h"
 
@@ -75,6 +76,7 @@ private:
                 throw std::bad_alloc();
             }
             array_ = static_cast<Element*>(grown);
+            ksq::adviseHugePages(reinterpret_cast<uint8_t*>(array_) + received, target - received);
             if (!source.readExact(reinterpret_cast<uint8_t*>(array_) + received, target - received)) {
                 return false;
             }

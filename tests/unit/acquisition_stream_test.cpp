@@ -359,6 +359,49 @@ TEST(RawBacklog, HandsOverAtMostTheLimitPerBlockInOrder) {
     EXPECT_GE(buffer.capacity(), 10u);  // storage stays for the next bytes
 }
 
+// Storage goes round instead of being allocated afresh for every chunk: a
+// new allocation costs a page fault per page on first use, more than copying.
+TEST(RawBufferHandOver, ChunksMoveOrCopyWithoutFreshStorage) {
+    vel::AcquisitionState acquisition;
+    acquisition.rawBuffer = std::make_shared<vel::RawBytes>();
+    vel::RawBytes& buffer = *acquisition.rawBuffer;
+
+    // An empty buffer with no larger storage takes the chunk's bytes without
+    // a copy and gives the chunk its own storage back.
+    vel::RawBytes chunk(4096, 'a');
+    const uint8_t* chunkStorage = chunk.data();
+    vel::appendToRawBuffer(acquisition, chunk);
+    EXPECT_EQ(buffer.data(), chunkStorage);
+    EXPECT_EQ(buffer.size(), 4096u);
+    EXPECT_TRUE(chunk.empty());
+
+    // A non-empty buffer gets the chunk appended; the chunk keeps its storage.
+    chunk.assign(4096, 'b');
+    const uint8_t* secondStorage = chunk.data();
+    vel::appendToRawBuffer(acquisition, chunk);
+    EXPECT_EQ(buffer.size(), 8192u);
+    EXPECT_EQ(buffer[4095], 'a');
+    EXPECT_EQ(buffer[4096], 'b');
+    EXPECT_EQ(chunk.data(), secondStorage);
+
+    // Emptied by a reader (the local writer swaps it with its cleared batch,
+    // a fetch clears it), the buffer keeps its larger storage and the next
+    // chunk is copied into it instead of replacing it.
+    buffer.clear();
+    const uint8_t* grownStorage = buffer.data();
+    chunk.assign(4096, 'c');
+    vel::appendToRawBuffer(acquisition, chunk);
+    EXPECT_EQ(buffer.data(), grownStorage);
+    EXPECT_EQ(buffer.size(), 4096u);
+    EXPECT_EQ(buffer.front(), 'c');
+    EXPECT_EQ(chunk.data(), secondStorage);
+
+    // Without a buffer (released by a stop) the bytes are dropped.
+    acquisition.rawBuffer.reset();
+    vel::appendToRawBuffer(acquisition, chunk);
+    EXPECT_EQ(chunk.size(), 4096u);
+}
+
 using RawAcquisitionStop = RawStreamTest;
 
 TEST_F(RawAcquisitionStop, DropsUnfetchedBytesAndEndsTheThread) {

@@ -75,6 +75,48 @@ TEST(PointArrays, RoundHalvesAwayFromZero) {
     }
 }
 
+// The rounding is done without llround; it must give what llround gives for
+// every value inside the 64-bit range: next to halves at every magnitude,
+// next to the powers of two where doubles stop having fractions, and at
+// random.
+TEST(PointArrays, RoundLikeLlroundEverywhereInRange) {
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  0.49999999999999994,
+                                  -0.49999999999999994,
+                                  4503599627370495.5,
+                                  -4503599627370495.5,
+                                  9223372036854774784.0,
+                                  -9223372036854775808.0};
+    for (double whole = 1; whole < 1e19; whole *= 3.7) {
+        for (const double base : {std::floor(whole) + 0.5, std::floor(whole), std::ldexp(1.0, std::ilogb(whole))}) {
+            for (const double sign : {1.0, -1.0}) {
+                const double v = sign * base;
+                values.insert(values.end(), {v, std::nextafter(v, 0.0), std::nextafter(v, v * 2)});
+            }
+        }
+    }
+    uint64_t state = 99;
+    for (int i = 0; i < 100000; ++i) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        const double mantissa = static_cast<double>(state >> 11) / 9007199254740992.0;  // [0, 1)
+        values.push_back((state & 1 ? -1 : 1) * std::ldexp(mantissa, static_cast<int>(state >> 58)));
+    }
+    vel::PointList points;
+    for (const double v : values) {
+        if (std::fabs(v) < 9223372036854775808.0) {
+            points.emplace_back(v, -v);
+        }
+    }
+    int count = 0;
+    std::unique_ptr<int64_t, FreeArray> array(vel::toIntegerPairArray(points, &count));
+    ASSERT_EQ(count, static_cast<int>(points.size()));
+    for (size_t i = 0; i < points.size(); ++i) {
+        ASSERT_EQ(array.get()[2 * i], std::llround(points[i].first)) << std::hexfloat << points[i].first;
+        ASSERT_EQ(array.get()[2 * i + 1], std::llround(points[i].second)) << std::hexfloat << points[i].second;
+    }
+}
+
 TEST(PointArrays, TurnNonFinitePointsIntoZeroPairs) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -178,8 +220,8 @@ TEST_F(PointListFetch, ListsThatDoNotDecodeAreReadToTheirEndAndGiveNothing) {
     highBitCount += std::string(32, '\1');
     const std::string undecodable[] = {
         std::string("\1\0", 2),                    // shorter than the count
-        pointPayload({{1, 2}, {3, 4}}, 3),          // more points announced than sent
-        highBitCount,                               // a count of 2^31 or more
+        pointPayload({{1, 2}, {3, 4}}, 3),         // more points announced than sent
+        highBitCount,                              // a count of 2^31 or more
         pointPayload({}) + std::string(20, '\7'),  // an empty list with bytes after it
     };
     for (const std::string& payload : undecodable) {
