@@ -221,7 +221,8 @@ void appendToRawBuffer(AcquisitionState& acquisition, RawBytes& chunk) {
             acquisition.rawBuffer->insert(acquisition.rawBuffer->end(), chunk.begin(), chunk.end());
         }
     }
-    acquisition.dataReady.notify_one();
+    // Every waiter: the local writer and callers of ci_fetch_rawdata alike.
+    acquisition.dataReady.notify_all();
 }
 
 char* takeRawBacklog(RawBytes& buffer, size_t maxBytes, int& size) {
@@ -278,29 +279,31 @@ char* fetchRawData(uint64_t handle, int* size, int timeoutMs) {
         }
         const auto start = Clock::now();
         Clock::duration pause = kFirstFetchPause;
+        std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
         for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
-                if (!acquisition.rawBuffer) {
-                    return nullptr;
+            if (!acquisition.rawBuffer) {
+                return nullptr;
+            }
+            // Bytes already received are handed over even when the
+            // acquisition has ended; a failed allocation waits like no data.
+            int taken = 0;
+            if (char* block = takeRawBacklog(*acquisition.rawBuffer, kMaxRawBlockBytes, taken)) {
+                if (size != nullptr) {
+                    *size = taken;
                 }
-                // Bytes already received are handed over even when the
-                // acquisition has ended; a failed allocation waits like no data.
-                int taken = 0;
-                if (char* block = takeRawBacklog(*acquisition.rawBuffer, kMaxRawBlockBytes, taken)) {
-                    if (size != nullptr) {
-                        *size = taken;
-                    }
-                    return block;
-                }
-                if (acquisition.rawBuffer->empty() && acquisition.stopRequested.load()) {
-                    return nullptr;
-                }
+                return block;
+            }
+            if (acquisition.rawBuffer->empty() && acquisition.stopRequested.load()) {
+                return nullptr;
             }
             if (Clock::now() - start > std::chrono::milliseconds(timeoutMs)) {
                 return nullptr;
             }
-            std::this_thread::sleep_until(Clock::now() + pause);
+            // Woken as soon as a chunk arrives or the acquisition ends; the
+            // growing pause only bounds each wait, as a poll would.
+            acquisition.dataReady.wait_for(lock, pause, [&] {
+                return !acquisition.rawBuffer || !acquisition.rawBuffer->empty() || acquisition.stopRequested.load();
+            });
             pause = std::min<Clock::duration>(pause * 2, kLongestFetchPause);
         }
     });

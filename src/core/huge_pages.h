@@ -1,6 +1,7 @@
 #pragma once
-// Large buffers the library fills for its caller (point arrays, received
-// payloads) are touched once, page by page, right after they are allocated.
+// Large arrays the library fills for its caller (the point arrays of
+// analysis fetches) are touched once, page by page, right after they are
+// allocated.
 // Asking for 2 MiB pages for them turns 512 first-touch page faults into one:
 // on a virtual machine each fault costs several microseconds, and a
 // 16 MB array then spent most of its fetch time faulting.
