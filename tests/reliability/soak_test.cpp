@@ -66,18 +66,24 @@ struct MemorySample {
 // blocks, whatever the allocator keeps for reuse besides.
 double heapInUseMiB() {
     const struct mallinfo2 info = mallinfo2();
-    return static_cast<double>(info.uordblks + info.hblkhd) / 1048576.0;
+    return static_cast<double>(info.uordblks + info.hblkhd) / static_cast<double>(kMiB);
 }
 
-double statusFieldMiB(const std::string& field) {
+// The number a field of /proc/self/status starts with, 0 when it is missing.
+double statusField(const std::string& field) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
         if (line.rfind(field + ":", 0) == 0) {
-            return std::stod(line.substr(field.size() + 1)) / 1024.0;  // the field is in kB
+            return std::stod(line.substr(field.size() + 1));
         }
     }
     return 0;
+}
+
+// A memory field of /proc/self/status, which gives them in kB.
+double statusFieldMiB(const std::string& field) {
+    return statusField(field) / 1024.0;
 }
 
 using Samples = std::vector<MemorySample>;
@@ -176,7 +182,7 @@ TEST_F(Soak, MemoryStaysFlatOverRepeatedAcquisitionsAndAnalyses) {
         }
         if (round >= kWarmUpRounds) {
             samples.push_back({std::chrono::duration<double>(Clock::now() - started).count(), statusFieldMiB("VmRSS"),
-                               statusFieldMiB("RssAnon"), heapInUseMiB(), statusFieldMiB("Threads") * 1024});
+                               statusFieldMiB("RssAnon"), heapInUseMiB(), statusField("Threads")});
         }
     }
 
