@@ -19,18 +19,20 @@ for arg in "$@"; do
 done
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   nlohmann-json3-dev libspdlog-dev libfmt-dev libboost-dev libboost-system-dev libinih-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   python3 python3-numpy python3-matplotlib
 )
+m32_packages=(
+  gcc-multilib g++-multilib
+  libinih-dev:i386 libspdlog-dev:i386 libfmt-dev:i386 libgtest-dev:i386 libboost-dev:i386
+  qemu-user-static
+)
+optional=()
 if [ "$with_m32" -eq 1 ]; then
-  packages+=(
-    gcc-multilib g++-multilib
-    libinih-dev:i386 libspdlog-dev:i386 libfmt-dev:i386 libgtest-dev:i386 libboost-dev:i386
-    qemu-user-static
-  )
+  optional+=("${m32_packages[@]}")
 fi
 
 SUDO=""
@@ -87,23 +89,54 @@ enable_32bit_programs() {
   echo "install-deps: 32-bit programs run through $emulator"
 }
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
+# Prints the packages of the arguments that are not installed.
+missing_of() {
+  local p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      echo "$p"
+    fi
+  done
+}
 
-if [ ${#missing[@]} -eq 0 ]; then
-  echo "install-deps: all packages present"
-else
+# A mirror in the middle of a sync fails "apt-get update" for one index while
+# the others are fine: try a few times, then go on with the lists there are.
+lists_updated=0
+update_package_lists() {
+  [ "$lists_updated" -eq 1 ] && return 0
+  lists_updated=1
+  local try
+  for try in 1 2 3; do
+    $SUDO apt-get update -qq && return 0
+    echo "install-deps: apt-get update failed (try $try of 3)" >&2
+    sleep $((try * 5))
+  done
+  echo "install-deps: warning: going on with the package lists as they are" >&2
+}
+
+# Installs what is missing of the arguments; fails when apt-get cannot.
+install_packages() {
+  local missing
+  mapfile -t missing < <(missing_of "$@")
+  [ ${#missing[@]} -eq 0 ] && return 0
   echo "install-deps: installing ${missing[*]}"
-  $SUDO apt-get update -qq
+  update_package_lists
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+install_packages "${packages[@]}"
+echo "install-deps: the 64-bit build's packages are present"
+
+# The optional sets never fail the script: where Debian cannot install them on
+# this machine (an i386 index behind the amd64 one leaves the multiarch
+# dependencies unresolvable), scripts/run-tests.sh finds them missing and says
+# that the preset cannot be built here.
+if [ ${#optional[@]} -gt 0 ] && ! install_packages "${optional[@]}"; then
+  echo "install-deps: warning: could not install ${optional[*]}" >&2
 fi
 
 # A machine that cannot run 32-bit programs at all still builds the m32
 # preset; scripts/run-tests.sh then says that its tests cannot run here.
-if [ "$with_m32" -eq 1 ] && ! enable_32bit_programs; then
+if [ "$with_m32" -eq 1 ] && [ -z "$(missing_of "${m32_packages[@]}")" ] && ! enable_32bit_programs; then
   echo "install-deps: warning: this machine runs no 32-bit programs; the m32 tests cannot run" >&2
 fi

@@ -19,6 +19,11 @@ esac
 
 for preset in $presets; do
   echo "=== preset $preset"
+  if [ "$preset" = m32 ] && ! dpkg-query -W -f='${Status}\n' libinih-dev:i386 g++-multilib 2>/dev/null \
+       | grep -c "install ok installed" | grep -qx 2; then
+    echo "=== preset m32: Debian could not install the i386 packages on this machine: not built, its tests are not run" >&2
+    continue
+  fi
   cmake --preset "$preset"
   cmake --build --preset "$preset" -j "$(nproc)"
   if [ "$preset" = m32 ]; then
