@@ -1,6 +1,11 @@
 # Every dependency comes from Debian's packages. The shared library must carry no
 # runtime dependency beyond the C and C++ runtimes, so spdlog and fmt are used in
 # their header-only form, Boost as headers only and inih from its static archives.
+# The Windows cross build has its own set-up.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsDependencies.cmake)
+  return()
+endif()
 
 find_package(Threads REQUIRED)
 find_package(nlohmann_json 3.10 REQUIRED)

@@ -8,13 +8,20 @@
 #                                    which install beside the amd64 ones; and,
 #                                    where the kernel runs no 32-bit programs,
 #                                    an emulator registered for them
+#   scripts/install-deps.sh --windows  also the Windows cross build (the win64
+#                                    and win32 presets): the mingw-w64
+#                                    compilers in their posix thread model and
+#                                    wine64 for the tests; a 32-bit wine where
+#                                    Debian can install one
 set -euo pipefail
 
 with_m32=0
+with_windows=0
 for arg in "$@"; do
   case "$arg" in
     --m32) with_m32=1 ;;
-    *) echo "usage: $0 [--m32]" >&2; exit 2 ;;
+    --windows) with_windows=1 ;;
+    *) echo "usage: $0 [--m32] [--windows]" >&2; exit 2 ;;
   esac
 done
 
@@ -33,6 +40,22 @@ m32_packages=(
 optional=()
 if [ "$with_m32" -eq 1 ]; then
   optional+=("${m32_packages[@]}")
+fi
+
+# The Windows cross build. GoogleTest is compiled from libgtest-dev's sources
+# and inih fetched with git (or taken from FETCHCONTENT_SOURCE_DIR_INIH).
+windows_packages=(
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  wine64 git
+)
+# A 32-bit wine needs the i386 architecture (--m32 adds it); where its
+# dependency tree does not resolve, the win32 tests are not run.
+windows_optional_packages=(wine32:i386)
+if [ "$with_windows" -eq 1 ]; then
+  packages+=("${windows_packages[@]}")
+  if dpkg --print-foreign-architectures | grep -qx i386 || [ "$with_m32" -eq 1 ]; then
+    optional+=("${windows_optional_packages[@]}")
+  fi
 fi
 
 SUDO=""

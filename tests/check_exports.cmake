@@ -4,9 +4,45 @@
 # With PEER_LIBRARY, the library of the other bitness must define exactly the
 # same symbols; when that library has not been built the check prints
 # "peer library not built" (the test then counts as skipped).
-#   cmake -DLIBRARY=... -DNAMES=... -DHEADER=... [-DPEER_LIBRARY=...] -P check_exports.cmake
+# With OBJDUMP (a Windows DLL), the names are read from the DLL's export table
+# and must be undecorated (no stdcall "@n").
+#   cmake -DLIBRARY=... -DNAMES=... -DHEADER=... [-DPEER_LIBRARY=...] [-DOBJDUMP=...] -P check_exports.cmake
+
+function(read_dll_exports library out_var)
+  execute_process(COMMAND ${OBJDUMP} -p ${library}
+    OUTPUT_VARIABLE dump RESULT_VARIABLE dump_rc)
+  if(NOT dump_rc EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} -p failed on ${library}")
+  endif()
+  string(FIND "${dump}" "[Ordinal/Name Pointer] Table" table_start)
+  if(table_start LESS 0)
+    message(FATAL_ERROR "${library} has no export table")
+  endif()
+  string(SUBSTRING "${dump}" ${table_start} -1 table)
+  string(REPLACE "\n" ";" table_lines "${table}")
+  set(exported "")
+  foreach(line IN LISTS table_lines)
+    if(line MATCHES "^\t\\[ *[0-9]+\\] (.+)$")
+      list(APPEND exported "${CMAKE_MATCH_1}")
+    elseif(exported AND NOT line MATCHES "^\t")
+      break()
+    endif()
+  endforeach()
+  foreach(name IN LISTS exported)
+    if(name MATCHES "@")
+      message(FATAL_ERROR "${library} exports a decorated name: ${name}")
+    endif()
+  endforeach()
+  list(SORT exported)
+  set(${out_var} "${exported}" PARENT_SCOPE)
+endfunction()
 
 function(read_exports library out_var)
+  if(DEFINED OBJDUMP)
+    read_dll_exports(${library} exported)
+    set(${out_var} "${exported}" PARENT_SCOPE)
+    return()
+  endif()
   execute_process(COMMAND nm -D --defined-only ${library}
     OUTPUT_VARIABLE nm_out RESULT_VARIABLE nm_rc)
   if(NOT nm_rc EQUAL 0)

@@ -107,15 +107,27 @@ void renameFile(std::string& p, Rename rename) {
 
 }  // namespace
 
+// Where paths are wide (Windows), the standard library converts between
+// UTF-8 and UTF-16; elsewhere paths are UTF-8 bytes already.
 fs::path CIOUtils::fromUtf8String(const std::string& text) {
     if (text.empty()) {
         return {};
     }
-    return fs::path(repairUtf8(text));
+    const std::string repaired = repairUtf8(text);
+#if defined(_WIN32)
+    return fs::path(std::u8string(repaired.begin(), repaired.end()));
+#else
+    return fs::path(repaired);
+#endif
 }
 
 std::string CIOUtils::toUtf8String(const fs::path& path) {
+#if defined(_WIN32)
+    const std::u8string text = path.u8string();
+    return repairUtf8(std::string(text.begin(), text.end()));
+#else
     return repairUtf8(path.native());
+#endif
 }
 
 fs::path CIOUtils::getBaseDirP(const fs::path& dir) {
@@ -167,7 +179,11 @@ bool CIOUtils::ensureDirectoryExistsP(const fs::path& filePath) {
 std::string CIOUtils::generateTimestamp() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
+#if defined(_WIN32)
+    localtime_s(&local, &now);
+#else
     localtime_r(&now, &local);
+#endif
     std::array<char, 32> text{};
     const size_t length = std::strftime(text.data(), text.size(), "%Y%m%d%H%M%S", &local);
     return std::string(text.data(), length);

@@ -45,8 +45,11 @@ std::shared_ptr<spdlog::logger> NLogger::createLogger(const std::string& basePat
     try {
         const std::string logDir = ksq::CIOUtils::resolveBasePath("log", basePath);
         const std::string fileName = logDir + "/" + loggerName + ".log";
+        // The file system's form of the name: wide on Windows, so that any
+        // folder name works there.
+        const spdlog::filename_t sinkFileName = ksq::CIOUtils::fromUtf8String(fileName).native();
         auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
-            fileName, static_cast<size_t>(maxFileSize), static_cast<size_t>(maxFiles), false);
+            sinkFileName, static_cast<size_t>(maxFileSize), static_cast<size_t>(maxFiles), false);
         auto logger = std::make_shared<spdlog::logger>(loggerName, std::move(sink));
         // Not put in the logging library's registry: that registry is
         // destroyed at process exit, while a worker thread may still be

@@ -69,7 +69,7 @@ protected:
 
 TEST_F(AutocorrelationEndToEnd, FileModeSavesTheCurveAtStopAndLeavesT2RecordsToTheService) {
     ASSERT_EQ(ci_autocorrelation_analysis(handle, kDurationS, kPoissonChannel, kMinTauS, kMaxTauS, kBins, 1,
-                                          outputDir().c_str(), "g2.csv"),
+                                          outputDir().string().c_str(), "g2.csv"),
               0);
     const fs::path curveFile = outputDir() / "g2.csv";
     EXPECT_EQ(veltest::readHeader(curveFile), "tdiff(s), auto_correlation(g2)");

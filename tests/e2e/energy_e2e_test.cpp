@@ -84,7 +84,7 @@ protected:
 };
 
 TEST_F(EnergyEndToEnd, TimeOverThresholdSavesTheWidthHistogramAtStop) {
-    ASSERT_EQ(ci_tot_analysis(handle, kDurationS, 1, 0, outputDir().c_str(), "tot.csv"), 0);
+    ASSERT_EQ(ci_tot_analysis(handle, kDurationS, 1, 0, outputDir().string().c_str(), "tot.csv"), 0);
     EXPECT_EQ(veltest::readHeader(outputDir() / "tot.csv"), "tot, counts");
     std::this_thread::sleep_for(1s);
     ASSERT_EQ(ci_stop_tot_analysis(handle), 0);
@@ -130,7 +130,7 @@ TEST_F(EnergyEndToEnd, EnergySpectrumPutsThePhotopeakWhereTheAdcModelDoes) {
     // two codes: its maximum cannot wander far.
     constexpr int kIntegration = 1024;
     constexpr int kAreaScale = 160;
-    ASSERT_EQ(ci_es_analysis(handle, kDurationS, 1, kIntegration, kAreaScale, 0, outputDir().c_str(), "es.csv"), 0);
+    ASSERT_EQ(ci_es_analysis(handle, kDurationS, 1, kIntegration, kAreaScale, 0, outputDir().string().c_str(), "es.csv"), 0);
     EXPECT_EQ(veltest::readHeader(outputDir() / "es.csv"), "adc, counts");
     std::this_thread::sleep_for(1s);
     ASSERT_EQ(ci_stop_es_analysis(handle), 0);
@@ -164,7 +164,7 @@ TEST_F(EnergyEndToEnd, EnergySpectrumRecordsCarryTheScaledAreas) {
 
 TEST_F(EnergyEndToEnd, AdSamplingInFileModeWritesWholeWindows) {
     constexpr int kSamplingNum = 10 * kWindowSamples;
-    ASSERT_EQ(ci_ad_analysis(handle, kDurationS, 1, kWindowSamples, 100, kSamplingNum, outputDir().c_str(), "ad.csv"),
+    ASSERT_EQ(ci_ad_analysis(handle, kDurationS, 1, kWindowSamples, 100, kSamplingNum, outputDir().string().c_str(), "ad.csv"),
               0);
     const fs::path samplesFile = outputDir() / "ad.csv";
     EXPECT_EQ(veltest::readHeader(samplesFile), "sampling_points, adc");
@@ -243,7 +243,7 @@ TEST_F(EnergyEndToEnd, GatedSpectraOfChannelsOneAndThreeAreSavedAtStop) {
     constexpr int kPeakHigh = 12000;
     constexpr int kWindowPs = 5000;
     ASSERT_EQ(ci_conform_es_analysis(handle, kDurationS, 1, 3, 64, 1, kPeakLow, kPeakHigh, 0, kPeakHigh, kWindowPs, 1,
-                                     outputDir().c_str(), "F.csv"),
+                                     outputDir().string().c_str(), "F.csv"),
               0);
     EXPECT_EQ(veltest::readHeader(outputDir() / "F.csv"), "tdiff, counts");
     EXPECT_EQ(veltest::readHeader(outputDir() / "F_ch1.csv"), "adc, counts");

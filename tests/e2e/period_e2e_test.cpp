@@ -92,7 +92,7 @@ protected:
 
 TEST_F(PeriodAnalysisEndToEnd, FileModeWritesPeriodsWhileRunningAndTheCurvesAtStop) {
     ASSERT_EQ(ci_period_analysis(handle, kDurationS, kDecades, kDecadePoints, 0, 0, kClockHz, kSamplingIntervalMs, 0,
-                                 outputDir().c_str(), "clock.csv"),
+                                 outputDir().string().c_str(), "clock.csv"),
               0);
     for (const auto& [suffix, header] : kFileHeaders) {
         EXPECT_EQ(veltest::readHeader(outputFile(suffix)), header) << suffix;

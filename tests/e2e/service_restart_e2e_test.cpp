@@ -11,6 +11,16 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+
+// Wine hands out no wait status for the Linux simulator, and the log file is
+// found through /proc/self/fd.
+TEST(ServiceRestartE2e, CallsFailFromTheKillOnAndANewSessionWorksAfterTheRestart) {
+    GTEST_SKIP() << "not on Windows: kills the simulator with SIGKILL and reads /proc/self/fd";
+}
+
+#else
+
 #include <dirent.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -138,3 +148,5 @@ TEST_F(ServiceRestartE2e, DestroyingTheOrphanedSessionAndCleaningUpAfterTheResta
 }
 
 }  // namespace
+
+#endif  // _WIN32

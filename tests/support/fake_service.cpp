@@ -2,11 +2,7 @@
 
 #include "support/temp_dir.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "support/socket_api.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,7 +14,7 @@ namespace {
 bool sendAll(int fd, const std::string& bytes) {
     size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, kSendFlags);
         if (n <= 0) {
             return false;
         }
@@ -29,18 +25,17 @@ bool sendAll(int fd, const std::string& bytes) {
 
 // A listening socket on 127.0.0.1:port (0 = a free port).
 int listenOn(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = openTcpSocket();
     if (fd < 0) {
         throw std::runtime_error("fake service: socket failed");
     }
-    int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    setIntOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = htons(static_cast<uint16_t>(port));
     if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
-        ::close(fd);
+        closeSocket(fd);
         throw std::runtime_error("fake service: bind/listen failed");
     }
     return fd;
@@ -64,7 +59,9 @@ FakeService::FakeService() {
 FakeService::~FakeService() {
     stop();
     acceptThread_.join();
-    ::close(listenFd_);
+    if (listenFd_ >= 0) {
+        closeSocket(listenFd_);
+    }
     for (auto& t : clientThreads_) {
         t.join();
     }
@@ -75,11 +72,11 @@ void FakeService::stop() {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
         for (int fd : clientFds_) {
-            ::shutdown(fd, SHUT_RDWR);
+            ::shutdown(fd, kShutdownBoth);
         }
     }
     changed_.notify_all();
-    ::shutdown(listenFd_, SHUT_RDWR);
+    stopListening(listenFd_);
 }
 
 void FakeService::restart() {
@@ -89,7 +86,9 @@ void FakeService::restart() {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return clientFds_.empty(); });
     }
-    ::close(listenFd_);
+    if (listenFd_ >= 0) {
+        closeSocket(listenFd_);
+    }
     listenFd_ = listenOn(port_);
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -188,19 +187,19 @@ std::string FakeService::lengthHeader(uint32_t n) {
 }
 
 void FakeService::acceptLoop() {
+    const int listening = listenFd_;
     for (;;) {
-        const int fd = ::accept(listenFd_, nullptr, nullptr);
+        const int fd = acceptConnection(listening);
         if (fd < 0) {
             return;
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stopping_) {
-                ::close(fd);
+                closeSocket(fd);
                 return;
             }
-            int one = 1;
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            setIntOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
             const size_t index = connections_++;
             clientFds_.push_back(fd);
             clientThreads_.emplace_back([this, fd, index] { serve(fd, index); });
@@ -275,12 +274,12 @@ void FakeService::serve(int fd, size_t connectionIndex) {
             }
         }
     }
-    ::shutdown(fd, SHUT_RDWR);
+    ::shutdown(fd, kShutdownBoth);
     // The descriptor is closed here; the destructor only shuts down those still listed.
     {
         std::lock_guard<std::mutex> lock(mutex_);
         std::erase(clientFds_, fd);
-        ::close(fd);
+        closeSocket(fd);
     }
     changed_.notify_all();
 }

@@ -4,10 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "support/socket_api.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -17,26 +14,27 @@ namespace veltest {
 
 class ServiceQuery {
 public:
-    explicit ServiceQuery(int port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    explicit ServiceQuery(int port) : fd_(openTcpSocket()) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<uint16_t>(port));
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
             if (fd_ >= 0) {
-                ::close(fd_);
+                closeSocket(fd_);
             }
             throw std::runtime_error("cannot connect to the simulator");
         }
     }
-    ~ServiceQuery() { ::close(fd_); }
+    ~ServiceQuery() { closeSocket(fd_); }
     ServiceQuery(const ServiceQuery&) = delete;
     ServiceQuery& operator=(const ServiceQuery&) = delete;
 
     // Sends one command without keys and returns the whole JSON reply.
     nlohmann::json ask(const std::string& command) {
         const std::string request = nlohmann::json{{"cmd", command}}.dump() + "\n";
-        if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+        if (::send(fd_, request.data(), static_cast<int>(request.size()), kSendFlags) !=
+            static_cast<int>(request.size())) {
             throw std::runtime_error("cannot send to the simulator");
         }
         std::string line;

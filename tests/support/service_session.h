@@ -14,7 +14,7 @@ namespace veltest {
 class ServiceSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        handle = ci_create(service.writeConfig(dir.path()).c_str(), dir.str().c_str());
+        handle = ci_create(service.writeConfig(dir.path()).string().c_str(), dir.str().c_str());
         ASSERT_NE(handle, 0u);
         log.clear();
     }

@@ -1,5 +1,12 @@
 #include "support/sim_process.h"
 
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+// The POSIX SimProcess; the Windows one is sim_process_win.cpp.
+#if !defined(_WIN32)
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,9 +17,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <thread>
 
 extern char** environ;
@@ -43,15 +47,6 @@ std::string readFirstLine(int fd) {
     }
 }
 
-int portFromLine(const std::string& line) {
-    const auto colon = line.rfind(':');
-    const std::string digits = colon == std::string::npos ? "" : line.substr(colon + 1);
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 5) {
-        throw std::runtime_error("simulator's first line does not end in a port: \"" + line + "\"");
-    }
-    return std::stoi(digits);
-}
-
 }  // namespace
 
 SimProcess::SimProcess(const std::string& executable, const std::vector<std::string>& extra_args,
@@ -76,7 +71,7 @@ SimProcess::SimProcess(const std::string& executable, const std::vector<std::str
         throw std::runtime_error("cannot start " + executable + ": " + std::strerror(rc));
     }
     try {
-        port_ = portFromLine(readFirstLine(out[0]));
+        port_ = portFromSimulatorLine(readFirstLine(out[0]));
     } catch (...) {
         ::close(out[0]);
         stop();
@@ -106,6 +101,21 @@ int SimProcess::stop() {
         if (errno != EINTR) return -1;
     }
     return status;
+}
+
+}  // namespace vtest
+
+#endif  // !_WIN32
+
+namespace vtest {
+
+int portFromSimulatorLine(const std::string& line) {
+    const auto colon = line.rfind(':');
+    const std::string digits = colon == std::string::npos ? "" : line.substr(colon + 1);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 5) {
+        throw std::runtime_error("simulator's first line does not end in a port: \"" + line + "\"");
+    }
+    return std::stoi(digits);
 }
 
 std::string writeLibraryConfig(const std::string& directory, int port) {

@@ -36,6 +36,10 @@ private:
     int port_ = 0;
 };
 
+// The port at the end of the simulator's first line ("... 127.0.0.1:PORT");
+// throws std::runtime_error when the line does not end in one.
+int portFromSimulatorLine(const std::string& line);
+
 // Writes the library's INI file pointing at 127.0.0.1:port into `directory`
 // (created when missing) and returns the file's path.
 std::string writeLibraryConfig(const std::string& directory, int port);

@@ -5,7 +5,12 @@
 #include <sstream>
 #include <system_error>
 
+#if defined(_WIN32)
+#include <process.h>
+#define getpid _getpid
+#else
 #include <unistd.h>
+#endif
 
 namespace veltest {
 

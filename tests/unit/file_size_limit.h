@@ -3,15 +3,33 @@
 // the object, so tests can make a file system refuse to grow a file. Growing a
 // file past the cap then fails with EFBIG; SIGXFSZ is ignored meanwhile.
 
+#include <cstdint>
+
+#if defined(_WIN32)
+
+namespace veltest {
+
+// Windows has no such cap for a process.
+class FileSizeLimit {
+public:
+    static constexpr bool kSupported = false;
+    explicit FileSizeLimit(uint64_t) {}
+    bool active() const { return false; }
+};
+
+}  // namespace veltest
+
+#else
+
 #include <sys/resource.h>
 
 #include <csignal>
-#include <cstdint>
 
 namespace veltest {
 
 class FileSizeLimit {
 public:
+    static constexpr bool kSupported = true;
     explicit FileSizeLimit(uint64_t bytes) {
         previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &previous_);
@@ -35,3 +53,5 @@ private:
 };
 
 }  // namespace veltest
+
+#endif  // _WIN32

@@ -40,6 +40,13 @@ std::vector<uint8_t> bytes(const std::string& text) {
     return {text.begin(), text.end()};
 }
 
+// A path's text as the file system holds it, in UTF-8 (bytes on POSIX
+// systems, converted from UTF-16 on Windows).
+std::string systemText(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
 // A fresh directory per test, removed afterwards.
 class TempDirTest : public ::testing::Test {
 protected:
@@ -89,7 +96,7 @@ TEST(PathResolution, RelativePathIsJoinedToTheAbsoluteBase) {
 TEST(Utf8Paths, WellFormedNamesSurviveUnchanged) {
     const std::string name = "/data/Messung_\xC3\xBC\xC3\x9F_\xE6\xB8\xAC\xE5\xAE\x9A_\xF0\x9F\x93\x88.csv";
     EXPECT_EQ(CIOUtils::toUtf8String(CIOUtils::fromUtf8String(name)), name);
-    EXPECT_EQ(CIOUtils::fromUtf8String(name).native(), name);
+    EXPECT_EQ(systemText(CIOUtils::fromUtf8String(name)), name);
     EXPECT_TRUE(CIOUtils::fromUtf8String("").empty());
     EXPECT_EQ(CIOUtils::toUtf8String(fs::path()), "");
 }
@@ -109,8 +116,10 @@ TEST(Utf8Paths, MalformedSequencesBecomeReplacementCharacters) {
         {"\xF4\x90\x80\x80", r + r + r + r},          // above U+10FFFF
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CIOUtils::fromUtf8String(c.input).native(), c.expected);
+        EXPECT_EQ(systemText(CIOUtils::fromUtf8String(c.input)), c.expected);
+#if !defined(_WIN32)  // a Windows path cannot be made of malformed UTF-8 bytes
         EXPECT_EQ(CIOUtils::toUtf8String(fs::path(c.input)), c.expected);
+#endif
     }
 }
 
@@ -203,7 +212,7 @@ TEST_F(FileWriting, Utf8FileNameIsCreatedByteForByte) {
     ASSERT_TRUE(CIOUtils::writeFile(base_ + "/" + name, "h", {}, false));
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir_)) {
-        names.push_back(entry.path().filename().native());
+        names.push_back(systemText(entry.path().filename()));
     }
     EXPECT_EQ(names, std::vector<std::string>{name});
 }
