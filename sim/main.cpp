@@ -1,7 +1,7 @@
 // veltrano-sim: the instrument simulator. Stands in for the instrument service:
 // answers the library's requests over TCP from one simulated instrument.
 //
-//   veltrano-sim [--port N] [--config FILE] [--seed N] [--trace]
+//   veltrano-sim [--port N] [--config FILE] [--seed N] [--trace] [--replay FILE [--replay-loop]]
 //
 // The first line on stdout is "veltrano-sim listening on 127.0.0.1:PORT" (the
 // port is the line's last field; with --port 0 it is the one the system
@@ -19,6 +19,7 @@
 
 #include "sim/config/sim_config.h"
 #include "sim/model/instrument.h"
+#include "sim/model/replay_recording.h"
 #include "sim/protocol/command_catalogue.h"
 #include "sim/server/sim_server.h"
 
@@ -32,15 +33,19 @@ struct CommandLine {
     std::optional<long long> port;
     std::optional<long long> seed;
     std::string config_path;
+    std::string replay_path;
+    bool replay_loop = false;
     bool trace = false;
 };
 
 void printUsage(std::ostream& out) {
-    out << "usage: veltrano-sim [--port N] [--config FILE] [--seed N] [--trace]\n"
+    out << "usage: veltrano-sim [--port N] [--config FILE] [--seed N] [--trace] [--replay FILE [--replay-loop]]\n"
            "  --port N       TCP port on 127.0.0.1 (default 6789; 0 picks a free port)\n"
            "  --config FILE  simulator INI file (keys in the simulator's README)\n"
            "  --seed N       seed of the signal and status models (default 1)\n"
-           "  --trace        write every request and reply to stderr\n";
+           "  --trace        write every request and reply to stderr\n"
+           "  --replay FILE  play the raw file (format 0 .bin or 1 .dat, volume 0 of a set) instead of the signal model\n"
+           "  --replay-loop  repeat the recording instead of ending the signal with it\n";
 }
 
 long long parseNumber(const std::string& option, const std::string& text) {
@@ -72,6 +77,10 @@ CommandLine parseCommandLine(int argc, char** argv) {
             cl.config_path = next();
         } else if (arg == "--trace") {
             cl.trace = true;
+        } else if (arg == "--replay") {
+            cl.replay_path = next();
+        } else if (arg == "--replay-loop") {
+            cl.replay_loop = true;
         } else if (arg == "--help" || arg == "-h") {
             printUsage(std::cout);
             std::exit(0);
@@ -79,6 +88,7 @@ CommandLine parseCommandLine(int argc, char** argv) {
             throw std::invalid_argument("unknown option " + arg);
         }
     }
+    if (cl.replay_loop && cl.replay_path.empty()) throw std::invalid_argument("--replay-loop needs --replay FILE");
     return cl;
 }
 
@@ -93,6 +103,10 @@ int main(int argc, char** argv) {
     try {
         cl = parseCommandLine(argc, argv);
         config = loadSimConfig(cl.config_path);
+        if (!cl.replay_path.empty()) {
+            config.instrument.signal.replay =
+                loadReplayRecording(cl.replay_path, config.instrument.signal.channel_count, cl.replay_loop);
+        }
     } catch (const std::exception& e) {
         std::cerr << "veltrano-sim: " << e.what() << '\n';
         printUsage(std::cerr);

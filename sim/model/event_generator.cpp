@@ -8,6 +8,7 @@
 #include "sim/model/detection.h"
 #include "sim/model/emitter_source.h"
 #include "sim/model/pair_source.h"
+#include "sim/model/replay_source.h"
 
 namespace veltrano::sim {
 namespace {
@@ -24,6 +25,10 @@ bool earlier(const EmittedEvent& a, const EmittedEvent& b) {
 
 EventGenerator::EventGenerator(const SignalConfig& config)
     : config_(config), last_accepted_ps_(static_cast<std::size_t>(std::max(config.channel_count, 0)), kNoEventYet) {
+    if (config.replay) {
+        addSource(std::make_unique<ReplaySource>(nextSourceId(), config.replay));
+        return;
+    }
     for (int ch = 1; ch <= config.channel_count; ++ch) {
         addSource(std::make_unique<BackgroundSource>(nextSourceId(), ch, config.pulse, config.seed));
     }
@@ -69,6 +74,13 @@ void EventGenerator::generateUntil(std::int64_t until_ps, const std::vector<Chan
         out.push_back(e);
     }
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(released));
+}
+
+void EventGenerator::replayFrom(std::int64_t t_ps) {
+    pending_.clear();
+    std::fill(last_accepted_ps_.begin(), last_accepted_ps_.end(), kNoEventYet);
+    for (auto& source : sources_) source->skipTo(t_ps);
+    emitted_until_ps_ = t_ps;
 }
 
 void EventGenerator::skipTo(std::int64_t t_ps) {

@@ -25,6 +25,9 @@ public:
     void generateUntil(std::int64_t until_ps, const std::vector<ChannelSettings>& channels, std::vector<Event>& out);
     // Forgets everything before t_ps without producing it.
     void skipTo(std::int64_t t_ps);
+    // Starts producing at t_ps, which may lie before 0: only for a replay,
+    // whose source can begin anywhere on its time line.
+    void replayFrom(std::int64_t t_ps);
     // Adds a further source; its id must be unique among the generator's sources.
     void addSource(std::unique_ptr<EventSource> source);
 

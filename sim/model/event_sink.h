@@ -24,6 +24,9 @@ public:
     // The time base restarted at 0 ("tdc_resetn", an acquisition start); it had
     // reached previous_time_base_ps. Later tags count from 0 again.
     virtual void onTimeBaseRestart(std::int64_t /*previous_time_base_ps*/) {}
+    // The signal tagged in [from_ps, to_ps) was skipped, never produced: nobody
+    // needed it when the instrument caught up after a pause.
+    virtual void onSkipped(std::int64_t /*from_ps*/, std::int64_t /*to_ps*/) {}
     // How much signal before "now" the sink needs when the instrument catches up
     // after a pause: kEveryEvent keeps every event (and makes the instrument
     // generate in the background), 0 needs nothing from the past.

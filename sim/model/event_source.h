@@ -41,6 +41,8 @@ protected:
     // with the channel's inter delay and edge applied.
     EmittedEvent detection(std::int64_t arrival_ps, int channel, const ChannelConditions& conditions,
                            const PulseSampler& pulses, SourceEngine& rng);
+    // A recorded event as this source's detection (its order among equal tags fixed).
+    EmittedEvent stamped(const Event& event) { return EmittedEvent{event, id_, sequence_++}; }
     // Exponential waiting time for a Poisson process of `rate_hz`, in whole ps.
     static std::int64_t poissonGapPs(SourceEngine& rng, double rate_hz);
     // True with the channel's probability of seeing a pulse (its efficiency when enabled).

@@ -182,6 +182,8 @@ void Instrument::resetTdc() {
     advanceLocked();
     const std::int64_t now = clock_->nowPs();
     const std::int64_t previous = now - epoch_ps_;
+    // The old sources' events not yet released are never produced.
+    for (EventSink* sink : sinks_) sink->onSkipped(generator_->completeBeforePs(), generator_->emittedUntilPs());
     generator_ = std::make_unique<EventGenerator>(config_.signal);
     epoch_ps_ = now;
     for (EventSink* sink : sinks_) sink->onTimeBaseRestart(previous);
@@ -236,6 +238,9 @@ AcquisitionStart Instrument::startRawAcquisition(const AcquisitionRequest& reque
     AcquisitionStart started = raw_acquisition_.begin(request);
     if (started.error == ModelError::None && request.data_mode == static_cast<int>(AcquisitionMode::Signal)) {
         resetTdc();  // begins the armed acquisition at tag 0
+        // A replay that does not loop ends the acquisition with its recording.
+        const auto& replay = config_.signal.replay;
+        if (replay && !replay->loop) raw_acquisition_.endSignalBy(replay->length_ps);
     }
     return started;
 }
@@ -283,16 +288,58 @@ void Instrument::advanceLocked() {
     std::int64_t history = 0;
     for (const EventSink* sink : sinks_) history = std::max(history, sink->historyNeededPs());
     // After a pause produce only what some sink still needs, not every event since.
-    if (history != kEveryEvent && now - history > generator_->emittedUntilPs()) generator_->skipTo(now - history);
-    if (now - kMaxStepPs > generator_->emittedUntilPs()) generator_->skipTo(now - kMaxStepPs);
-    if (now <= generator_->emittedUntilPs()) return;
-    scratch_.clear();
-    generator_->generateUntil(now, channels_, scratch_);
-    const std::int64_t complete_before = generator_->completeBeforePs();
-    for (EventSink* sink : sinks_) {
-        sink->onEvents(scratch_);
-        sink->onProgress(complete_before);
+    if (history != kEveryEvent && now - history > generator_->emittedUntilPs()) skipSignalTo(now - history);
+    if (now - kMaxStepPs > generator_->emittedUntilPs()) skipSignalTo(now - kMaxStepPs);
+    if (now > generator_->emittedUntilPs()) {
+        scratch_.clear();
+        generator_->generateUntil(now, channels_, scratch_);
+        const std::int64_t complete_before = generator_->completeBeforePs();
+        for (EventSink* sink : sinks_) {
+            sink->onEvents(scratch_);
+            sink->onProgress(complete_before);
+        }
     }
+    if (const std::int64_t rate_history = rate_meter_.historyToFillPs(); rate_history > 0) {
+        fillRateHistory(now - rate_history, now);
+    }
+}
+
+void Instrument::skipSignalTo(std::int64_t t_ps) {
+    for (EventSink* sink : sinks_) sink->onSkipped(generator_->completeBeforePs(), t_ps);
+    generator_->skipTo(t_ps);
+}
+
+// The rate meter's last second must be whole, also where the signal was
+// skipped or lay before power-on or a time base restart: a generator of its
+// own (seeded from the instrument's seed and the number of the fill) produces
+// those stretches with the settings in force now.
+void Instrument::fillRateHistory(std::int64_t from_ps, std::int64_t to_ps) {
+    const std::vector<RateMeter::Span> gaps = rate_meter_.gapsWithin(from_ps, to_ps);
+    if (gaps.empty()) return;
+    const std::int64_t start = gaps.front().from_ps;
+    const std::int64_t end = gaps.back().to_ps;
+    std::vector<Event> produced;
+    if (config_.signal.replay) {
+        // A replay knows what it played at any time: play that stretch again.
+        EventGenerator filler(config_.signal);
+        filler.replayFrom(start);
+        filler.generateUntil(end, channels_, produced);
+    } else {
+        SignalConfig filler_config = config_.signal;
+        filler_config.seed ^= 0x9e3779b97f4a7c15ULL * ++rate_history_fills_;
+        EventGenerator filler(filler_config);
+        const std::int64_t lead = filler.emittedUntilPs() - filler.completeBeforePs();
+        filler.generateUntil(end - start + lead, channels_, produced);
+        for (Event& e : produced) e.time_ps += start;
+    }
+    std::vector<Event> missed;
+    auto gap = gaps.begin();
+    for (const Event& e : produced) {
+        while (gap != gaps.end() && e.time_ps >= gap->to_ps) ++gap;
+        if (gap == gaps.end()) break;
+        if (e.time_ps >= gap->from_ps) missed.push_back(e);
+    }
+    rate_meter_.backfill(missed, start, end);
 }
 
 }  // namespace veltrano::sim

@@ -113,6 +113,8 @@ private:
     bool someSinkNeedsEveryEvent() const;
     ModelError checkChannel(int channel) const;
     void advanceLocked();
+    void skipSignalTo(std::int64_t t_ps);
+    void fillRateHistory(std::int64_t from_ps, std::int64_t to_ps);
     std::vector<ChannelSettings> defaultChannels() const;
     NetworkSettings& networkLocked(NetworkSet set);
 
@@ -129,6 +131,7 @@ private:
     std::int64_t epoch_ps_ = 0;
     std::vector<EventSink*> sinks_;
     std::vector<Event> scratch_;
+    std::uint64_t rate_history_fills_ = 0;  // numbers the seeds of the backfilled stretches
     bool stopping_ = false;
     std::condition_variable keeper_wake_;
 

@@ -1,6 +1,7 @@
 #include "sim/model/rate_meter.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace veltrano::sim {
 namespace {
@@ -15,7 +16,11 @@ std::int64_t binOf(std::int64_t t_ps) { return t_ps >= 0 ? t_ps / kBinPs : -((-t
 }  // namespace
 
 RateMeter::RateMeter(int channel_count, RateConfig config, std::int64_t coincidence_window_ps)
-    : channel_count_(channel_count), config_(config), window_ps_(coincidence_window_ps) {
+    : channel_count_(channel_count),
+      config_(config),
+      window_ps_(coincidence_window_ps),
+      // The meter counted before power-on (far enough back, yet clear of overflow when offsets apply).
+      gaps_{Span{std::numeric_limits<std::int64_t>::min() / 2, 0}} {
     const auto channels = static_cast<std::size_t>(channel_count);
     for (int k = 0; k < 2; ++k) {
         current_[k].assign(channels, 0);
@@ -72,15 +77,22 @@ bool RateMeter::anySampling() const {
     return std::any_of(recordings_.begin(), recordings_.end(), [](const Recording& r) { return r.sampling; });
 }
 
+bool RateMeter::historyWanted() const { return std::chrono::steady_clock::now() < history_wanted_until_; }
+
+// The last second, and the window and bin around it.
+std::int64_t RateMeter::historyWindowPs() const { return kBinsPerSecond * kBinPs + window_ps_ + kHistoryMarginPs; }
+
 std::int64_t RateMeter::historyNeededPs() const {
     std::lock_guard lock(mutex_);
     // A recording samples every interval, so it needs every event; someone
-    // reading rates needs the last second (and the window and bin around it).
+    // reading rates needs the last second.
     if (anySampling()) return kEveryEvent;
-    if (std::chrono::steady_clock::now() < history_wanted_until_) {
-        return kBinsPerSecond * kBinPs + window_ps_ + kHistoryMarginPs;
-    }
-    return 0;
+    return historyWanted() ? historyWindowPs() : 0;
+}
+
+std::int64_t RateMeter::historyToFillPs() const {
+    std::lock_guard lock(mutex_);
+    return anySampling() || historyWanted() ? historyWindowPs() : 0;
 }
 
 void RateMeter::onEvents(std::span<const Event> events) {
@@ -107,6 +119,81 @@ void RateMeter::onProgress(std::int64_t complete_before_ps) {
 void RateMeter::onTimeBaseRestart(std::int64_t previous_time_base_ps) {
     std::lock_guard lock(mutex_);
     offset_ps_ += std::max<std::int64_t>(previous_time_base_ps, 0);
+}
+
+void RateMeter::onSkipped(std::int64_t from_ps, std::int64_t to_ps) {
+    std::lock_guard lock(mutex_);
+    if (to_ps <= from_ps) return;
+    const Span gap{from_ps + offset_ps_, to_ps + offset_ps_};
+    if (!gaps_.empty() && gaps_.back().to_ps >= gap.from_ps) {
+        gaps_.back().to_ps = std::max(gaps_.back().to_ps, gap.to_ps);
+    } else {
+        gaps_.push_back(gap);
+    }
+    forgetGapsBefore(gap.to_ps - 2 * historyWindowPs());
+}
+
+void RateMeter::forgetGapsBefore(std::int64_t time_ps) {
+    gaps_.erase(std::remove_if(gaps_.begin(), gaps_.end(), [&](const Span& g) { return g.to_ps <= time_ps; }),
+                gaps_.end());
+}
+
+std::vector<RateMeter::Span> RateMeter::gapsWithin(std::int64_t from_ps, std::int64_t to_ps) const {
+    std::lock_guard lock(mutex_);
+    std::vector<Span> within;
+    for (const Span& g : gaps_) {
+        const std::int64_t a = std::max(g.from_ps - offset_ps_, from_ps);
+        const std::int64_t b = std::min(g.to_ps - offset_ps_, to_ps);
+        if (a < b) within.push_back(Span{a, b});
+    }
+    return within;
+}
+
+void RateMeter::backfill(std::span<const Event> events, std::int64_t from_ps, std::int64_t to_ps) {
+    std::lock_guard lock(mutex_);
+    // An event is coincident when another channel's event lies within the window.
+    std::vector<bool> coincident(events.size(), false);
+    std::size_t first = 0;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        while (events[i].time_ps - events[first].time_ps > window_ps_) ++first;
+        for (std::size_t j = first; j < i; ++j) {
+            if (events[j].channel != events[i].channel) coincident[i] = coincident[j] = true;
+        }
+    }
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const Event& e = events[i];
+        if (e.channel >= 1 && e.channel <= channel_count_) countBackfilled(e.time_ps + offset_ps_, e.channel, coincident[i]);
+    }
+    // The gaps in [from_ps, to_ps) are filled now: cut that stretch out of them.
+    const std::int64_t a = from_ps + offset_ps_;
+    const std::int64_t b = to_ps + offset_ps_;
+    std::vector<Span> left;
+    for (const Span& g : gaps_) {
+        if (g.to_ps <= a || g.from_ps >= b) {
+            left.push_back(g);
+            continue;
+        }
+        if (g.from_ps < a) left.push_back(Span{g.from_ps, a});
+        if (g.to_ps > b) left.push_back(Span{b, g.to_ps});
+    }
+    gaps_ = std::move(left);
+}
+
+void RateMeter::countBackfilled(std::int64_t time_ps, int channel, bool coincident) {
+    const std::int64_t bin = binOf(time_ps);
+    const auto index = static_cast<std::size_t>(channel - 1);
+    if (bin >= current_bin_) {
+        advanceBinsTo(bin);
+        ++current_[static_cast<int>(RateKind::Single)][index];
+        if (coincident) ++current_[static_cast<int>(RateKind::Coincidence)][index];
+        return;
+    }
+    if (bin < current_bin_ - kBinsPerSecond) return;  // older than the last second
+    for (int k = 0; k < 2; ++k) {
+        if (k == static_cast<int>(RateKind::Coincidence) && !coincident) continue;
+        ++ring_[k][slot(bin, channel - 1)];
+        ++totals_[k][index];
+    }
 }
 
 void RateMeter::settleBefore(std::int64_t limit_ps) {

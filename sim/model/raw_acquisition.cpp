@@ -152,6 +152,11 @@ void RawAcquisition::onProgress(std::int64_t complete_before_ps) {
     if (complete_before_ps + offset_ps_ >= end_ps_) endLocked(false);
 }
 
+void RawAcquisition::endSignalBy(std::int64_t end_ps) {
+    std::lock_guard lock(mutex_);
+    end_ps_ = std::min(end_ps_, end_ps);
+}
+
 void RawAcquisition::onTimeBaseRestart(std::int64_t previous_time_base_ps) {
     std::lock_guard lock(mutex_);
     if (mode_ != AcquisitionMode::Signal) return;

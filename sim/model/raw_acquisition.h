@@ -98,6 +98,9 @@ public:
     // acquisition stays armed until the next time base restart, which begins it
     // at tag 0. A refused request leaves the earlier acquisition ended all the same.
     AcquisitionStart begin(const AcquisitionRequest& request);
+    // Ends the acquisition (as its duration would) once its time line reaches
+    // end_ps, when that comes before its duration: the signal ends there.
+    void endSignalBy(std::int64_t end_ps);
     // Ends the running acquisition, closes its files and drops unfetched bytes.
     void stop();
     // The bytes produced since the last fetch (at most max_reply_bytes, whole

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+#include "sim/model/replay_recording.h"
 
 namespace veltrano::sim {
 
@@ -69,6 +72,8 @@ struct SignalConfig {
     std::vector<PairSourceConfig> pairs{PairSourceConfig{}};
     ClockSourceConfig clock;
     EmitterConfig emitter;
+    // Recorded events played back instead of every source above ("--replay").
+    std::shared_ptr<const ReplayRecording> replay;
 };
 
 }  // namespace veltrano::sim

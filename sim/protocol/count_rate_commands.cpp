@@ -28,7 +28,9 @@ void registerCountRateCommands(CommandTable& table) {
             context.instrument.advanceSignal();
             return valueOrError(context.instrument.rateMeter().rate(kind, channel), context);
         });
+        // The recording's first row is a full second's count like every later one.
         table.add(names.start_recording, [kind](const Request&, CommandContext& context) {
+            context.instrument.rateMeter().keepHistory();
             context.instrument.advanceSignal();
             context.instrument.rateMeter().startRecording(kind);
             return okReply();

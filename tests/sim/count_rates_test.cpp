@@ -104,6 +104,40 @@ TEST_F(CountRatesTest, RatesGoOnAcrossATimeBaseRestart) {
     expectPoisson(rate(RateKind::Single, 3), kBackgroundCps, "channel 3");
 }
 
+// The meter never stops counting: right after power-on, and right after a time
+// base restart that followed a pause nobody watched, a read covers a full
+// second (the missed signal is produced on demand), and a recording's first
+// row is a full second's count.
+TEST_F(CountRatesTest, TheFirstReadAfterPowerOnOrAnUnwatchedRestartCoversAFullSecond) {
+    clock_->advancePs(5 * kMillisecondPs);
+    const std::int64_t singles = rate(RateKind::Single, 1);
+    expectPoisson(singles, kBackgroundCps + kPairCps, "right after power-on");
+    EXPECT_LE(rate(RateKind::Coincidence, 1), singles);
+
+    auto clock = std::make_shared<ManualSimClock>();
+    Instrument restarted(pairConfig(), clock);
+    clock->advancePs(3000 * kMillisecondPs);
+    restarted.resetTdc();
+    clock->advancePs(5 * kMillisecondPs);
+    restarted.rateMeter().keepHistory();
+    restarted.advanceSignal();
+    expectPoisson(restarted.rateMeter().rate(RateKind::Single, 3).value, kBackgroundCps, "after a restart");
+
+    // What "start_single_cps_recording" does, on a third instrument.
+    Instrument recorded(pairConfig(), clock);
+    clock->advancePs(5 * kMillisecondPs);
+    recorded.rateMeter().keepHistory();
+    recorded.advanceSignal();
+    recorded.rateMeter().startRecording(RateKind::Single);
+    for (int step = 0; step < 11; ++step) {
+        clock->advancePs(10 * kMillisecondPs);
+        recorded.advanceSignal();
+    }
+    const std::vector<Row> rows = parseRows(recorded.rateMeter().takeRecording(RateKind::Single));
+    ASSERT_EQ(rows.size(), 4u);
+    expectPoisson(rows[0].cps, kBackgroundCps + kPairCps, "first recorded row");
+}
+
 TEST_F(CountRatesTest, ChannelsOutsideTheRangeAreRefused) {
     EXPECT_EQ(meter().rate(RateKind::Single, 0).error, ModelError::ChannelOutOfRange);
     EXPECT_EQ(meter().rate(RateKind::Coincidence, 5).error, ModelError::ChannelOutOfRange);
