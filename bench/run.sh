@@ -103,6 +103,20 @@ for bench in "${benches[@]}"; do
     echo "  $bench: $((SECONDS - start)) s" >&2
 done
 
+# --- Python stream benchmark: its own program, bench/python_stream_bench.py ---
+# In a full run only, after raw_stream_bench, whose figure in this run's log is
+# its baseline. Alone: bench/python_stream_bench.py BUILD_DIR
+if [ "$#" -eq 0 ]; then
+    echo "running python_stream_bench ..." >&2
+    cmake --build "$build_dir" -j "$jobs" --target veltranoapi veltrano-sim raw_stream_bench >&2
+    status=0
+    /usr/bin/python3 "$repo/bench/python_stream_bench.py" "$build_dir" --c-log "$logs/raw_stream_bench.log" \
+        > "$logs/python_stream_bench.log" 2>&1 || status=$?
+    rows_of python_stream_bench "$logs/python_stream_bench.log" >> "$rows"
+    [ "$status" -eq 0 ] || printf 'python_stream_bench\tFAILED (exit %d)\t-\t-\t-\tNO\n' "$status" >> "$rows"
+fi
+# --- end of the Python stream benchmark ---
+
 awk -F '\t' '
     { for (i = 1; i <= NF; i++) { cell[NR, i] = $i; if (length($i) > width[i]) width[i] = length($i) } }
     END {

@@ -32,6 +32,9 @@ packages=(
   clang-14 libclang-rt-14-dev
   python3 python3-numpy python3-matplotlib
 )
+# The Python package: venv install, HDF5 output, the live view's charts and its browser test.
+packages+=(python3-venv python3-setuptools python3-pip python3-h5py libjs-chart.js
+           chromium chromium-driver python3-selenium)
 m32_packages=(
   gcc-multilib g++-multilib
   libinih-dev:i386 libspdlog-dev:i386 libfmt-dev:i386 libgtest-dev:i386 libboost-dev:i386

@@ -75,6 +75,12 @@ for preset in $presets; do
   ctest --preset "$preset"
 done
 
+# The Python package installed into a venv, its tests run against that copy.
+if [[ " $presets " == *" default "* ]]; then
+  echo "=== Python package installed in a venv"
+  scripts/test-python-package.sh build/default
+fi
+
 fuzz_seconds=${FUZZ_SECONDS:-30}
 if [ "$fuzz_seconds" != 0 ]; then
   echo "=== fuzz targets, $fuzz_seconds s each"

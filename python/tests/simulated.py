@@ -5,6 +5,7 @@ import tempfile
 import unittest
 from pathlib import Path
 
+import veltrano
 from veltrano import Session
 from veltrano.sim import Simulator
 
@@ -39,6 +40,15 @@ class SimulatedSessionTest(unittest.TestCase):
 
 
 def environment_for_subprocess():
+    """The environment of a child Python that imports the same veltrano as
+    this process (the source tree's or the installed one)."""
     environment = dict(os.environ)
-    environment["PYTHONPATH"] = os.pathsep.join([str(REPOSITORY / "python"), environment.get("PYTHONPATH", "")])
+    package_parent = str(Path(veltrano.__file__).resolve().parent.parent)
+    environment["PYTHONPATH"] = os.pathsep.join([package_parent, environment.get("PYTHONPATH", "")])
     return environment
+
+
+def expects_installed_package():
+    """True in the test command's venv run, which must import the installed
+    package and find its console command."""
+    return os.environ.get("VELTRANO_EXPECT_INSTALLED") == "1"

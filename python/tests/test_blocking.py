@@ -5,7 +5,7 @@ import signal
 import threading
 import unittest
 
-from .simulated import SimulatedSessionTest
+from simulated import SimulatedSessionTest
 from veltrano import measure
 from veltrano.progress import Progress
 

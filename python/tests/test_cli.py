@@ -1,13 +1,14 @@
 """The veltrano command-line tool against freshly started simulators."""
 import contextlib
 import io
+import re
 import subprocess
 import sys
 import tempfile
 import unittest
 from pathlib import Path
 
-from .simulated import environment_for_subprocess
+from simulated import REPOSITORY, environment_for_subprocess, expects_installed_package
 from veltrano.cli import main
 
 # Subcommand, its own options and a file it must leave in --out.
@@ -91,12 +92,34 @@ class CommandLineMeasurements(unittest.TestCase):
         self.assertIn("cannot open a session", errors)
 
     def test_RunsAsAModuleWithHelpOnEverySubcommand(self):
-        for command in ["devices", "status", "hex"] + [entry[0] for entry in MEASUREMENTS]:
+        for command in ["devices", "status", "hex", "live"] + [entry[0] for entry in MEASUREMENTS]:
             with self.subTest(command=command):
                 finished = subprocess.run([sys.executable, "-m", "veltrano", command, "--help"],
                                           env=environment_for_subprocess(), capture_output=True, text=True)
                 self.assertEqual(finished.returncode, 0, finished.stderr)
                 self.assertIn("--out", finished.stdout)
+
+    def test_ReadmePythonExamplesRun(self):
+        readme = (REPOSITORY / "README.md").read_text()
+        section = readme[readme.index("\n## Python\n"):readme.index("\n## The instrument simulator")]
+        blocks = re.findall(r"```python\n(.*?)```", section, re.S)
+        self.assertGreaterEqual(len(blocks), 3)
+        for number, code in enumerate(blocks):
+            with self.subTest(block=number):
+                finished = subprocess.run([sys.executable, "-c", code], cwd=self.out, capture_output=True, text=True,
+                                          env=dict(environment_for_subprocess(), MPLBACKEND="Agg"), timeout=120)
+                self.assertEqual(finished.returncode, 0, finished.stderr)
+
+    def test_InstalledPackageHasItsConsoleCommand(self):
+        if not expects_installed_package():
+            self.skipTest("the source tree's package (the venv run of the test command checks the installed one)")
+        import veltrano
+        self.assertNotIn(str(Path(__file__).resolve().parent.parent), str(Path(veltrano.__file__).resolve()))
+        command = Path(sys.executable).parent / "veltrano"
+        finished = subprocess.run([str(command), "devices", "--sim", "--out", str(self.out)], capture_output=True,
+                                  text=True)
+        self.assertEqual(finished.returncode, 0, finished.stderr)
+        self.assertIn("0: type 1, ", finished.stdout)
 
 
 if __name__ == "__main__":

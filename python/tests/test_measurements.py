@@ -4,7 +4,7 @@ import unittest
 
 import numpy as np
 
-from .simulated import ENERGY_SIM_CONFIG, SimulatedSessionTest
+from simulated import ENERGY_SIM_CONFIG, SimulatedSessionTest
 from veltrano import ES_DATA, NCOINS_DATA, T2_DATA, T3_DATA, TOT_DATA, measure
 
 # The default instrument's pair source: channel 2 fires 1500 ps after channel 1.

@@ -6,7 +6,7 @@ from pathlib import Path
 
 import numpy as np
 
-from .simulated import REPOSITORY, SimulatedSessionTest
+from simulated import REPOSITORY, SimulatedSessionTest
 import veltrano
 from veltrano import Session, VeltranoError, _lib
 from veltrano.sim import Simulator

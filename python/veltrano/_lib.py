@@ -7,7 +7,10 @@ convention raise VeltranoError for any result but 0.
 """
 import ctypes
 import os
+import shutil
 import struct
+import subprocess
+import sys
 from pathlib import Path
 
 from .errors import VeltranoError
@@ -198,6 +201,32 @@ def library_file_name():
     return f"libveltranoapi{bits}.so"
 
 
+def _installed_lib_dirs():
+    """Library folders of the installed prefixes: this Python's (a venv's
+    and the one it was made from), /usr/local and /usr, then the folder the
+    pkg-config file names (PKG_CONFIG_PATH reaches other prefixes)."""
+    prefixes = dict.fromkeys([sys.prefix, sys.base_prefix, "/usr/local", "/usr"])
+    for prefix in prefixes:
+        for lib_dir in ("lib", "lib64", "lib/x86_64-linux-gnu", "lib/i386-linux-gnu"):
+            yield Path(prefix) / lib_dir
+    if shutil.which("pkg-config"):
+        found = subprocess.run(["pkg-config", "--variable=libdir", library_file_name()[3:-3]],
+                               capture_output=True, text=True)
+        if found.returncode == 0 and found.stdout.strip():
+            yield Path(found.stdout.strip())
+
+
+def _build_trees():
+    """build/default/src of the source checkout holding the package, then of
+    the current folder and its parents (an installed package run inside the
+    repository)."""
+    package = Path(__file__).resolve().parent
+    yield package.parent.parent
+    cwd = Path.cwd()
+    yield cwd
+    yield from cwd.parents
+
+
 def _candidate_paths(explicit):
     name = library_file_name()
     if explicit:
@@ -207,19 +236,16 @@ def _candidate_paths(explicit):
     if from_environment:
         yield Path(from_environment)
         return
-    # The installed location: the package may sit in <prefix>/lib/python3/...
-    # next to <prefix>/lib; the dynamic loader's own search comes after it.
-    package = Path(__file__).resolve().parent
-    for parent in package.parents:
-        for lib_dir in ("lib", "lib64", "lib/x86_64-linux-gnu", "lib/i386-linux-gnu"):
-            candidate = parent / lib_dir / name
-            if candidate.exists():
-                yield candidate
+    for lib_dir in _installed_lib_dirs():
+        candidate = lib_dir / name
+        if candidate.exists():
+            yield candidate
+    # The dynamic loader's own search (LD_LIBRARY_PATH, ld.so.cache).
     yield Path(name + ".1")
-    # The build tree of this repository.
-    repo = package.parent.parent
-    for preset in ("default", "m32"):
-        yield repo / "build" / preset / "src" / name
+    for tree in _build_trees():
+        candidate = tree / "build" / "default" / "src" / name
+        if candidate.exists():
+            yield candidate
 
 
 def _declare(library):
@@ -245,8 +271,10 @@ def load(path=None):
             return _declare(ctypes.CDLL(str(candidate)))
         except OSError as error:
             tried.append(f"{candidate} ({error})")
-    raise OSError("cannot load the veltranoapi library; tried: " + "; ".join(tried)
-                  + ". Set VELTRANO_LIB to the library file.")
+    source = "VELTRANO_LIB" if not path and os.environ.get("VELTRANO_LIB") else "the library search"
+    raise OSError(f"cannot load the veltranoapi library ({source}); tried: " + "; ".join(tried)
+                  + ". Set VELTRANO_LIB to the library file, install it (cmake --install) or build it"
+                  " (cmake --preset default && cmake --build --preset default).")
 
 
 _loaded = {}

@@ -36,7 +36,10 @@ def take_bytes(library, fetch, *arguments, timeout_ms):
     if not address:
         return None
     try:
-        return np.frombuffer(ctypes.string_at(address, size), dtype=np.uint8).copy()
+        # The one copy: from the library's block straight into numpy.
+        data = np.empty(max(size, 0), dtype=np.uint8)
+        ctypes.memmove(data.ctypes.data, address, len(data))
+        return data
     finally:
         library.ci_free_char_data(address)
 

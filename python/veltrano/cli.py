@@ -10,12 +10,16 @@ Exit codes: 0 done, 1 a failed call, 2 bad arguments, 130 interrupted.
 import argparse
 import contextlib
 import sys
+import time
 from pathlib import Path
 
 import numpy as np
 
 from . import measure, plot
 from .errors import VeltranoError
+from .event_files import open_event_file
+from .progress import progress_for
+from .raw import RAW_FORMATS
 from .session import Session
 from .sim import Simulator
 
@@ -119,6 +123,21 @@ def build_parser():
     sub = command("acquire", "raw time-tag acquisition", run_acquire, duration=1)
     sub.add_argument("--format", type=int, choices=(0, 1, 2), default=0, dest="data_format",
                      help="raw data format: 0 time tags, 1 with pulses, 2 CSV text (default 0)")
+    sub.add_argument("--compress", choices=("gzip", "lzf"),
+                     help="compression of an .h5 --out file (default none)")
+    sub.epilog = ("With --out FILE.npy or FILE.h5 the events are streamed into that file as they arrive "
+                  "(structured records; the file stays valid when the run is interrupted).")
+    sub = commands.add_parser("live", parents=[shared], help="live count rates and histograms in a web browser",
+                              description="Serves a live view of count rates, coincidences, the time-of-flight "
+                              "histogram and g2 with controls, until Ctrl-C.")
+    sub.set_defaults(handler=run_live)
+    sub.add_argument("--host", default="127.0.0.1",
+                     help="address to listen on (default 127.0.0.1; any other needs the printed token)")
+    sub.add_argument("--port", type=int, default=8765, help="TCP port (default 8765; 0 picks a free one)")
+    sub.add_argument("--ch1", type=int, default=1, help="start channel of the pair (default 1)")
+    sub.add_argument("--ch2", type=int, default=2, help="stop channel of the pair (default 2)")
+    sub.add_argument("--window", type=_positive, default=10000,
+                     help="time-of-flight window in ps (default 10000)")
     sub = command("hex", "convert a raw data file to hex text", convert_hex)
     sub.add_argument("input", help="the raw data file")
     sub.add_argument("--output", help="the hex file (default: the input's name + _convert.dat)")
@@ -128,7 +147,7 @@ def build_parser():
 @contextlib.contextmanager
 def open_session(args):
     """The session the subcommand works with; with --sim on its own simulator."""
-    out = Path(args.out).resolve()
+    out = output_folder(args)
     out.mkdir(parents=True, exist_ok=True)
     with contextlib.ExitStack() as stack:
         if args.sim:
@@ -144,6 +163,19 @@ def open_session(args):
 
 class UsageError(Exception):
     pass
+
+
+EVENT_FILE_EXTENSIONS = (".npy", ".h5", ".hdf5")
+
+
+def _streams_to_file(args):
+    return args.command == "acquire" and Path(args.out).suffix.lower() in EVENT_FILE_EXTENSIONS
+
+
+def output_folder(args):
+    """--out, or the folder of the event file that acquire --out names."""
+    out = Path(args.out).resolve()
+    return out.parent if _streams_to_file(args) else out
 
 
 def _progress(args):
@@ -321,6 +353,11 @@ def run_adc(session, args):
 
 def run_acquire(session, args):
     session.connect(args.device_type)
+    if _streams_to_file(args):
+        stream_to_event_file(session, args, Path(args.out).resolve())
+        return
+    if args.compress:
+        raise UsageError("--compress applies to an .h5 --out file")
     result = measure.acquire(session, args.duration, args.data_format, progress=_progress(args))
     out = Path(args.out).resolve()
     raw_path = out / ("raw" + {0: ".bin", 1: ".dat", 2: ".csv"}[args.data_format])
@@ -335,6 +372,31 @@ def run_acquire(session, args):
     print(f"file: {out / 'acquire_channels.csv'}")
     _draw(args, lambda path: plot.histogram(table, path=path, xlabel="channel", ylabel="events",
                                             title="Events per channel"))
+
+
+def stream_to_event_file(session, args, target):
+    """Writes the acquisition's events into target as they arrive."""
+    display = progress_for("acquisition", args.duration, _progress(args))
+    start = time.monotonic()
+    written = None
+    try:
+        with open_event_file(target, RAW_FORMATS[args.data_format], args.compress) as written, \
+                session.stream(args.duration, args.data_format) as events_stream:
+            for events in events_stream:
+                written.append(events)
+                display.update(time.monotonic() - start)
+    except KeyboardInterrupt:
+        if written is not None:
+            print(f"\nveltrano acquire: interrupted; {written.count} events kept in {target}", file=sys.stderr)
+        raise
+    finally:
+        display.finish()
+    print(f"streamed {written.count} events ({events_stream.bytes_received} bytes) into {target}")
+
+
+def run_live(session, args):
+    from .web.server import serve_live_view
+    serve_live_view(session, args)
 
 
 def convert_hex(session, args):
@@ -358,7 +420,7 @@ def main(argv=None):
     except VeltranoError as error:
         print(f"veltrano {args.command}: {error}", file=sys.stderr)
         return 1
-    except (OSError, RuntimeError) as error:
+    except (OSError, RuntimeError, ValueError) as error:
         print(f"veltrano {args.command}: {error}", file=sys.stderr)
         return 1
     except KeyboardInterrupt:

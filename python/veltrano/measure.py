@@ -14,6 +14,7 @@ import numpy as np
 
 from .errors import VeltranoError
 from .progress import progress_for
+from .raw import decode_raw
 
 # After the duration the service needs a moment before the run is complete.
 SETTLE_S = 0.3
@@ -31,13 +32,6 @@ NcoinsResult = namedtuple("NcoinsResult", "counts rates records")
 AcquireResult = namedtuple("AcquireResult", "raw events data_format")
 
 STABILITY_METRICS = ("adev", "mdev", "tdev", "hdev")
-
-# Event layouts of the raw data formats 0 and 1 (packed, little-endian).
-RAW_FORMATS = {
-    0: np.dtype([("time_ps", "<i8"), ("channel", "<u4"), ("sequence", "<u4")]),
-    1: np.dtype([("time_ps", "<i8"), ("channel", "<u4"), ("sequence", "<u4"), ("width_ps", "<i4"),
-                 ("energy_kev", "<f4")]),
-}
 
 
 @contextmanager
@@ -192,33 +186,19 @@ def run_adc(session, duration, channel, ad_integration_point=64, sampling_num=40
 
 
 def acquire(session, duration, data_format=0, progress=None):
-    """Raw acquisition into memory: the bytes and, for formats 0 and 1, the
-    decoded events (structured array; None for the text format 2)."""
-    session.set_acq_dataformat(data_format)
-    session.acq_rawdata(duration)
+    """Raw acquisition into memory: the bytes and the decoded events
+    (structured array, see raw.RAW_FORMATS). Each chunk is copied once from
+    the library and once more into the joined result; for long acquisitions
+    use session.stream() instead."""
     chunks = []
     display = progress_for("acquisition", duration, progress)
     start = time.monotonic()
-    with stopping(session.stop_acq):
-        try:
-            while True:
-                elapsed = time.monotonic() - start
-                display.update(elapsed)
-                chunk = session.fetch_rawdata(100)
-                if chunk is not None:
-                    chunks.append(chunk)
-                elif elapsed >= duration and not session.is_rawdata_processing():
-                    break
-        finally:
-            display.finish()
-    raw = np.concatenate(chunks) if chunks else np.empty(0, dtype=np.uint8)
+    try:
+        with session.stream(duration, data_format, decode=False) as raw_stream:
+            for chunk in raw_stream:
+                chunks.append(chunk)
+                display.update(time.monotonic() - start)
+    finally:
+        display.finish()
+    raw = np.concatenate(chunks) if len(chunks) != 1 else chunks[0]
     return AcquireResult(raw, decode_raw(raw, data_format), data_format)
-
-
-def decode_raw(raw, data_format):
-    """Decodes whole events of format 0 or 1; None for other formats."""
-    layout = RAW_FORMATS.get(data_format)
-    if layout is None:
-        return None
-    whole = len(raw) - len(raw) % layout.itemsize
-    return np.frombuffer(np.asarray(raw, dtype=np.uint8)[:whole].tobytes(), dtype=layout)

@@ -14,6 +14,7 @@ import numpy as np
 from . import _lib
 from .arrays import take_bytes, take_pairs, take_rows
 from .errors import VeltranoError
+from .stream import FETCH_TIMEOUT_MS, RawStream
 from .records import (CHAN_GROUP, DEVICE_INFO, DEVICE_STATUS, DUAL_STOPS_GROUP, ES_DATA, NCOINS_DATA,
                       NCOINS_STRATEGY, T2_DATA, T3_DATA, TOT_DATA, delivered_fields, to_records)
 
@@ -329,6 +330,13 @@ class Session:
         """The raw bytes collected so far as a uint8 array, or None when there
         are none (nothing came in time, or the acquisition is over)."""
         return take_bytes(self._library, self._library.ci_fetch_rawdata, self.handle, timeout_ms=timeout_ms)
+
+    def stream(self, duration, data_format=0, data_mode=0, fetch_timeout_ms=FETCH_TIMEOUT_MS, decode=True):
+        """Starts a raw acquisition of duration s and returns a RawStream:
+        iterate it for one structured array of events per chunk as it
+        arrives (raw uint8 chunks with decode=False); closing it, or leaving
+        a with block or for loop by an exception, stops the acquisition."""
+        return RawStream(self, duration, data_format, data_mode, fetch_timeout_ms, decode)
 
     stop_acq = _plain_call("ci_stop_acq")
     wait_data_ready = _plain_call("ci_wait_data_ready", "timeout_ms")

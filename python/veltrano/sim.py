@@ -9,17 +9,27 @@ line; the port is read from there, never guessed.
 import os
 import shutil
 import subprocess
+import sys
 from pathlib import Path
+
+from . import _lib
 
 
 def find_simulator(path=None):
-    """The veltrano-sim program: path, $VELTRANO_SIM, PATH, the build tree."""
-    candidates = [path, os.environ.get("VELTRANO_SIM"), shutil.which("veltrano-sim"),
-                  Path(__file__).resolve().parent.parent.parent / "build" / "default" / "sim" / "veltrano-sim"]
+    """The veltrano-sim program: path, $VELTRANO_SIM, PATH, this Python's
+    prefix, the build tree."""
+    explicit = path or os.environ.get("VELTRANO_SIM")
+    if explicit:
+        if Path(explicit).is_file():
+            return str(explicit)
+        raise FileNotFoundError(f"no simulator at {explicit} (from {'VELTRANO_SIM' if not path else 'the caller'})")
+    candidates = [shutil.which("veltrano-sim"), Path(sys.prefix) / "bin" / "veltrano-sim"]
+    candidates += [tree / "build" / "default" / "sim" / "veltrano-sim" for tree in _lib._build_trees()]
     for candidate in candidates:
         if candidate and Path(candidate).is_file():
             return str(candidate)
-    raise FileNotFoundError("cannot find veltrano-sim; set VELTRANO_SIM to the program")
+    raise FileNotFoundError("cannot find veltrano-sim (not on PATH, not installed, not built); "
+                            "set VELTRANO_SIM to the program")
 
 
 class Simulator:

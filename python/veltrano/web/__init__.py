@@ -1,0 +1,1 @@
+"""The live view: its web server and the page it serves."""
