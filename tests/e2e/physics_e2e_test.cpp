@@ -2,9 +2,9 @@
 // coincidences, time of flight, g2, dead time, the discriminator's efficiency
 // curve, clock stability and a single-photon emitter, each measured through
 // the library's exports and compared with the signal model the simulator
-// documents. Seeds are fixed; every bound is derived from the counting
-// statistics of the quantity (Poisson unless stated) and stated where it is
-// used. Rates are in counts per second, times in ps unless named otherwise.
+// documents. Seeds are fixed (the fixtures start every simulator with seed
+// 1); every bound is derived from the counting statistics of the quantity
+// (Poisson unless stated) and stated where it is used. Rates are in counts per second, times in ps unless named otherwise.
 
 #include "analysis_csv.h"
 #include "configured_sim_session.h"
@@ -192,7 +192,7 @@ class PairSourcePhysics : public veltest::ConfiguredSimSessionTest {
 protected:
     PairSourcePhysics()
         : ConfiguredSimSessionTest(
-              "[instrument]\nchannels = 4\nseed = 11\n"
+              "[instrument]\nchannels = 4\n"
               "[channel1]\nbackground_rate_hz = 100000\n[channel2]\nbackground_rate_hz = 100000\n"
               "[pair1]\nchannel_a = 1\nchannel_b = 2\nrate_hz = 5000\ndelay_ps = 1500\njitter_ps = 50\n"
               "[clock]\nenabled = false\n") {}
@@ -321,7 +321,7 @@ class DiscriminatorPhysics : public veltest::ConfiguredSimSessionTest {
 protected:
     DiscriminatorPhysics()
         : ConfiguredSimSessionTest(
-              "[instrument]\nchannels = 8\nseed = 5\n[background]\nrate_hz = 20000\n"
+              "[instrument]\nchannels = 8\n[background]\nrate_hz = 20000\n"
               "[pairs]\ncount = 0\n[clock]\nenabled = false\n") {}
 };
 
@@ -375,7 +375,7 @@ class ClockPhysics : public veltest::ConfiguredSimSessionTest {
 protected:
     ClockPhysics()
         : ConfiguredSimSessionTest(
-              "[instrument]\nchannels = 4\nseed = 7\n[background]\nrate_hz = 100\n[pairs]\ncount = 0\n"
+              "[instrument]\nchannels = 4\n[background]\nrate_hz = 100\n[pairs]\ncount = 0\n"
               "[clock]\nchannel = 4\nfrequency_hz = 100000\nphase_noise_ps = 5\nfrequency_noise = 1e-7\n") {}
 };
 
@@ -421,7 +421,7 @@ class EmitterPhysics : public veltest::ConfiguredSimSessionTest {
 protected:
     EmitterPhysics()
         : ConfiguredSimSessionTest(
-              "[instrument]\nchannels = 4\nseed = 9\n[pairs]\ncount = 0\n[clock]\nenabled = false\n"
+              "[instrument]\nchannels = 4\n[pairs]\ncount = 0\n[clock]\nenabled = false\n"
               "[emitter]\nchannel = 1\nexcitation_rate_hz = 200000\nlifetime_ps = 50000\n") {}
 };
 
