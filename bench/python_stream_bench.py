@@ -63,7 +63,7 @@ def peak_rss_mib():
 
 
 def c_rate_from(log_text):
-    found = re.search(re.escape(C_LABEL) + r"\s+([0-9.]+) MiB/s", log_text)
+    found = re.search(re.escape(C_LABEL) + r"\s+[0-9.]+ s\s+([0-9.]+) MiB/s", log_text)
     if not found:
         raise RuntimeError(f"no '{C_LABEL}' rate in raw_stream_bench's output")
     return float(found.group(1))

@@ -19,6 +19,20 @@ from veltrano import RAW_FORMATS, analysis, open_event_file, read_raw
 PAIR_DELAY_PS = 1500
 
 
+def wait_until_written(session, folder, settle_s=0.5):
+    """Waits for the service's end of the run and for the volume files to
+    stop growing (the library has written everything it fetched)."""
+    while session.is_rawdata_processing():
+        time.sleep(0.1)
+    sizes = None
+    while True:
+        time.sleep(settle_s)
+        now = [path.stat().st_size for path in sorted(folder.iterdir())]
+        if now == sizes:
+            return
+        sizes = now
+
+
 def five_sigma(expected):
     return 5 * math.sqrt(max(expected, 1)) + 1
 
@@ -35,7 +49,7 @@ class StreamsAndRecordings(SimulatedSessionTest):
         folder = Path(self.out, "volumes")
         # 1 MiB volumes of 24-byte records: the volume ends cut records in two.
         self.session.acq_rawdata_local(1, 0, str(folder), "run.dat", 1)
-        time.sleep(1.8)
+        wait_until_written(self.session, folder)
         self.session.stop_acq()
         recording = read_raw(folder / "run.dat")
         self.assertGreater(len(recording.paths), 1)

@@ -29,7 +29,7 @@ namespace vel {
 
 using RawBytes = std::vector<uint8_t>;
 
-constexpr size_t kLocalBacklogLimit = size_t{32} << 20;
+constexpr size_t kRawBacklogLimit = size_t{32} << 20;
 
 struct AcquisitionState {
     std::mutex rawBufferMutex;
@@ -42,13 +42,15 @@ struct AcquisitionState {
     // True from the start of the acquisition thread until its very last step:
     // the local writer leaves only when it is false and the buffer is empty.
     bool acquisitionThreadRunning = false;
-    // True while the local writer thread drains the buffer into volume files.
-    // The acquisition thread then holds back once kLocalBacklogLimit bytes
-    // wait, so a disk slower than the network bounds memory instead of
-    // filling it; the service keeps the rest until the next poll.
-    bool localWriterDraining = false;
-    // Notified when the local writer has taken a batch, when it ends and when
-    // a stop is requested.
+    // True while someone drains the buffer: the caller through
+    // ci_fetch_rawdata, or the local writer thread into volume files. The
+    // acquisition thread then holds back once kRawBacklogLimit bytes wait, so
+    // a caller or disk slower than the network bounds memory instead of
+    // filling it; the service keeps the rest until the next poll. Cleared
+    // when a local writer ends, which leaves nobody to drain.
+    bool backlogDrained = false;
+    // Notified when a fetch or the local writer has taken bytes, when the
+    // local writer ends and when a stop is requested.
     std::condition_variable backlogShrunk;
 
     // False while the acquisition thread is meant to run. Read by the threads

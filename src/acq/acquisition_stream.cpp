@@ -163,6 +163,7 @@ int startAcquisitionThread(uint64_t handle) {
             acquisition.rawBuffer = std::make_shared<RawBytes>();
         }
         acquisition.acquisitionThreadRunning = true;
+        acquisition.backlogDrained = true;  // by the caller's fetches, or by a local writer
     }
     acquisition.stopRequested = false;
     try {
@@ -210,8 +211,8 @@ void appendToRawBuffer(AcquisitionState& acquisition, RawBytes& chunk) {
     {
         std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
         acquisition.backlogShrunk.wait(lock, [&] {
-            return !acquisition.localWriterDraining || !acquisition.rawBuffer ||
-                   acquisition.rawBuffer->size() < kLocalBacklogLimit || acquisition.stopRequested.load();
+            return !acquisition.backlogDrained || !acquisition.rawBuffer ||
+                   acquisition.rawBuffer->size() < kRawBacklogLimit || acquisition.stopRequested.load();
         });
         // Without a buffer (released by ci_stop_acq) the bytes are dropped.
         if (acquisition.rawBuffer && acquisition.rawBuffer->empty() &&
@@ -291,6 +292,7 @@ char* fetchRawData(uint64_t handle, int* size, int timeoutMs) {
                 if (size != nullptr) {
                     *size = taken;
                 }
+                acquisition.backlogShrunk.notify_one();
                 return block;
             }
             if (acquisition.rawBuffer->empty() && acquisition.stopRequested.load()) {

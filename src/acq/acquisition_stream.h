@@ -44,8 +44,8 @@ int startAcquisitionThread(uint64_t handle);
 // data exception: ...").
 int fetchRawChunk(uint64_t handle, RawBytes& chunk);
 
-// Hands one received chunk to the raw buffer, after waiting while a local
-// writer has kLocalBacklogLimit bytes or more to catch up on. An empty buffer
+// Hands one received chunk to the raw buffer, after waiting while the caller
+// or a local writer has kRawBacklogLimit bytes or more to catch up on. An empty buffer
 // whose storage is no larger than the chunk's takes the chunk over whole, and
 // the chunk gets the buffer's storage for the next poll. Otherwise the chunk
 // is copied into the buffer, which keeps the larger storage it grew while the

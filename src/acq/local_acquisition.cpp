@@ -51,7 +51,7 @@ void drainIntoWriter(AcquisitionState& acquisition) {
 void stopHoldingBack(AcquisitionState& acquisition) noexcept {
     {
         std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
-        acquisition.localWriterDraining = false;
+        acquisition.backlogDrained = false;
     }
     acquisition.backlogShrunk.notify_all();
 }
@@ -74,7 +74,7 @@ void startLocalWriterThread(InstInstance& session, uint64_t handle) {
     std::lock_guard<std::mutex> control(acquisition.controlMutex);
     {
         std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
-        acquisition.localWriterDraining = true;
+        acquisition.backlogDrained = true;
     }
     // Holds a shared reference, like the acquisition thread: the session
     // cannot go away under it even after ci_destroy.
