@@ -20,8 +20,16 @@ constexpr size_t kKeptLineBytes = 64 * 1024;
 
 CommandResponse readJsonReply(ByteSource& source, uint8_t first) {
     // One line buffer per thread, reused from reply to reply: a steady stream
-    // of commands allocates no line storage.
+    // of commands allocates no line storage. An unusually long line (or the
+    // bytes of a peer that never sent its line feed) is not kept.
     thread_local std::string line;
+    struct ReleaseLongLine {
+        ~ReleaseLongLine() {
+            if (line.capacity() > kKeptLineBytes) {
+                std::string().swap(line);
+            }
+        }
+    } releaseLongLine;
     line.clear();
     line.reserve(128);
     line.push_back(static_cast<char>(first));
@@ -31,19 +39,7 @@ CommandResponse readJsonReply(ByteSource& source, uint8_t first) {
         --end;
     }
     line.resize(end);
-    const auto releaseLongLine = [] {
-        if (line.capacity() > kKeptLineBytes) {
-            std::string().swap(line);
-        }
-    };
-    try {
-        CommandResponse response(parseReplyLine(line));
-        releaseLongLine();
-        return response;
-    } catch (...) {
-        releaseLongLine();
-        throw;
-    }
+    return CommandResponse(parseReplyLine(line));
 }
 
 size_t readLengthHeader(ByteSource& source, uint8_t first) {
