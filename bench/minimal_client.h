@@ -75,6 +75,9 @@ public:
         readExact(payload.data(), size);
     }
 
+    // Exactly size bytes of a stream that is not framed.
+    void readExactly(unsigned char* destination, size_t size) { readExact(destination, size); }
+
 private:
     void receiveMore() {
         if (consumed_ == pending_.size()) {

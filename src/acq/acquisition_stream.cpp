@@ -5,6 +5,7 @@
 #include "core/string_utils.h"
 #include "api/inst_instance.h"
 #include "net/call_kinds.h"
+#include "net/command_request.h"
 #include "net/frame.h"
 
 #include <nlohmann/json.hpp>
@@ -189,7 +190,7 @@ int fetchRawChunk(uint64_t handle, RawBytes& chunk) {
             return -1;
         }
         RawChunkReader reader(chunk);
-        const CommandResponse response = session->connection->sendJson({{"cmd", "fetch_rawdata"}}, reader);
+        const CommandResponse response = session->connection->sendJson(commandRequest("fetch_rawdata"), reader);
         if (response.isJson()) {
             // The reply comes from the peer: text that is not valid UTF-8 is
             // replaced rather than allowed to fail the log line.

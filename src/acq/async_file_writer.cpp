@@ -16,11 +16,19 @@ int64_t maximumVolumeBytes(int maxVolumeSize) {
     return maxVolumeSize > 0 ? static_cast<int64_t>(maxVolumeSize) * AsyncFileWriter::kMebibyte : -1;
 }
 
+// How far ahead of the write position the worker prepares pages: at least this
+// much, or twice the last write, within the current mapping; in pieces of
+// kPreparePiece, so that an unmapping waits for one piece at most.
+constexpr uint64_t kPrepareWindow = 32 * 1048576ull;
+constexpr uint64_t kPreparePiece = 2 * 1048576ull;
+
 }  // namespace
 
 AsyncFileWriter::AsyncFileWriter(const std::string& path, int maxVolumeSize, uint64_t initialMapSize,
                                  uint64_t expandStep)
-    : basePath_(CIOUtils::fromUtf8String(path)), maxVolumeBytes_(maximumVolumeBytes(maxVolumeSize)) {
+    : basePath_(CIOUtils::fromUtf8String(path)),
+      maxVolumeBytes_(maximumVolumeBytes(maxVolumeSize)),
+      initialMapSize_(initialMapSize) {
     {
         std::lock_guard<std::mutex> lock(writerMutex_);
         openCurrentVolume(initialMapSize, expandStep);
@@ -69,17 +77,76 @@ bool AsyncFileWriter::writeData(const char* data, uint64_t size) {
         }
         const uint64_t chunk = std::min(limit - written, remaining);
         const uint64_t end = written + chunk;
-        if (end > platform_->mappedSize() && !platform_->safeExpand(end)) {
-            std::cerr << "Error: Failed to expand mapped file\n";
-            return false;
+        if (end > platform_->mappedSize()) {
+            std::lock_guard<std::mutex> view(viewMutex_);
+            if (!platform_->safeExpand(end)) {
+                std::cerr << "Error: Failed to expand mapped file\n";
+                return false;
+            }
         }
-        platform_->prepareWrite(written, chunk);
+        // Pages the worker has not been asked for are made ready here.
+        if (end > preparedUpTo_) {
+            const uint64_t from = std::max(written, preparedUpTo_);
+            platform_->prepareWrite(from, end - from);
+        }
         std::copy_n(data, static_cast<size_t>(chunk), platform_->view() + written);
         platform_->advanceWritten(chunk);
         data += chunk;
         remaining -= chunk;
     }
+    prepareAhead(size);
     return true;
+}
+
+void AsyncFileWriter::prepareAhead(uint64_t lastWrite) {
+    if (!platform_ || platform_->view() == nullptr) {
+        return;
+    }
+    const uint64_t written = platform_->writtenSize();
+    const uint64_t to = std::min(platform_->mappedSize(), written + std::max(kPrepareWindow, 2 * lastWrite));
+    const uint64_t from = std::max(preparedUpTo_, written);
+    if (to <= from || to - from < kPreparePiece) {
+        return;
+    }
+    // The copy never waits for the worker: when it is busy with a piece, the
+    // range is asked for at the next write.
+    std::unique_lock<std::mutex> view(viewMutex_, std::try_to_lock);
+    if (!view.owns_lock()) {
+        return;
+    }
+    const bool idle = prepareRequest_.platform == nullptr;
+    if (idle) {
+        prepareRequest_ = {platform_.get(), from, to};
+    } else {
+        prepareRequest_.to = to;  // the running task goes on to the new end
+    }
+    preparedUpTo_ = to;
+    view.unlock();
+    if (idle) {
+        {
+            std::lock_guard<std::mutex> lock(queueMutex_);
+            tasks_.push([this] { prepareRequestedRange(); });
+        }
+        queueSignal_.notify_one();
+    }
+}
+
+void AsyncFileWriter::prepareRequestedRange() {
+    while (!stopFlag_.load()) {
+        std::lock_guard<std::mutex> view(viewMutex_);
+        PrepareRequest& request = prepareRequest_;
+        if (request.platform == nullptr) {
+            return;  // the volume was closed meanwhile
+        }
+        PlatformImpl& platform = *request.platform;
+        if (request.from >= request.to || platform.view() == nullptr || request.to > platform.mappedSize()) {
+            request = {};
+            return;
+        }
+        const uint64_t piece = std::min(request.to - request.from, kPreparePiece);
+        platform.prepareWrite(request.from, piece);
+        request.from += piece;
+    }
 }
 
 void AsyncFileWriter::flush() {
@@ -135,6 +202,7 @@ int AsyncFileWriter::currentVolumeIndex() const {
 void AsyncFileWriter::openCurrentVolume(uint64_t initialSize, uint64_t expandStep) {
     const std::filesystem::path name = getVolumeFileName(volumeIndex_.load());
     platform_ = std::make_unique<PlatformImpl>();
+    preparedUpTo_ = 0;
     platform_->setExpandStep(expandStep);
     if (name.has_parent_path()) {
         std::filesystem::create_directories(name.parent_path());
@@ -155,8 +223,8 @@ bool AsyncFileWriter::switchToNextVolume() {
     closeCurrentVolumeLocked();
     volumeIndex_.fetch_add(1);
     const uint64_t initial = maxVolumeBytes_ > 0
-                                 ? std::min(static_cast<uint64_t>(maxVolumeBytes_), kDefaultMapSize)
-                                 : kDefaultMapSize;
+                                 ? std::min(static_cast<uint64_t>(maxVolumeBytes_), initialMapSize_)
+                                 : initialMapSize_;
     try {
         openCurrentVolume(initial, expandStep);
     } catch (...) {
@@ -169,6 +237,8 @@ bool AsyncFileWriter::closeCurrentVolumeLocked() {
     if (!platform_) {
         return true;
     }
+    std::lock_guard<std::mutex> view(viewMutex_);
+    prepareRequest_ = {};
     platform_->unmapFile();
     const bool closed = platform_->truncateAndClose();
     platform_.reset();

@@ -13,9 +13,13 @@
 //
 // Threads: writeData(), flush(), close() and the volume switch are serialised
 // by the writer mutex and may be called from several threads. The writer owns
-// one worker thread that runs queued tasks (only asyncFlush() queues one); it
-// starts in the constructor and is stopped and joined by the destructor, which
-// drops tasks still queued.
+// one worker thread that runs queued tasks; it starts in the constructor and is
+// stopped and joined by the destructor, which drops tasks still queued. Besides
+// asyncFlush(), writeData() queues one task: making the pages of the view
+// ahead of the write position ready to be written (the system's page faults
+// and the zero-filling of new file pages), so that the copy into the view
+// meets pages that are already there. That task touches the view only under
+// the view mutex, which everything that unmaps or replaces the view holds too.
 
 #include <atomic>
 #include <condition_variable>
@@ -91,12 +95,27 @@ private:
     // platform. False when cutting or closing failed.
     bool closeCurrentVolumeLocked();
     void runWorker();
+    // With writerMutex_ held: asks the worker to prepare the pages after the
+    // write position, unless it already has or is about to.
+    void prepareAhead(uint64_t lastWrite);
+    // The worker's task: prepares the requested range under viewMutex_.
+    void prepareRequestedRange();
 
     std::unique_ptr<PlatformImpl> platform_;  // guarded by writerMutex_
     const std::filesystem::path basePath_;
     const int64_t maxVolumeBytes_;            // -1: no limit
+    const uint64_t initialMapSize_;           // of every volume, at most its limit
     std::atomic<int32_t> volumeIndex_{0};     // changed under writerMutex_
     mutable std::mutex writerMutex_;
+    // Guards the view against being unmapped while the worker prepares its
+    // pages, and the request below. Taken after writerMutex_, never before it.
+    std::mutex viewMutex_;
+    struct PrepareRequest {
+        PlatformImpl* platform = nullptr;  // null: nothing to prepare
+        uint64_t from = 0;
+        uint64_t to = 0;
+    } prepareRequest_;                     // guarded by viewMutex_
+    uint64_t preparedUpTo_ = 0;            // guarded by writerMutex_; per volume
 
     std::thread worker_;
     std::queue<std::function<void()>> tasks_;  // guarded by queueMutex_

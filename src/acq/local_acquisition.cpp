@@ -7,6 +7,7 @@
 #include "core/string_utils.h"
 #include "net/call_kinds.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace vel {
@@ -102,6 +103,14 @@ std::string rawFileExtension(int dataFormat) {
     }
 }
 
+uint64_t localVolumeMapSize(int maxVolumeSize) {
+    if (maxVolumeSize <= 0) {
+        return ksq::AsyncFileWriter::kDefaultMapSize;
+    }
+    return std::min(static_cast<uint64_t>(maxVolumeSize) * static_cast<uint64_t>(ksq::AsyncFileWriter::kMebibyte),
+                    kLocalVolumeMapBytes);
+}
+
 void closeLocalWriter(AcquisitionState& acquisition) {
     std::lock_guard<std::mutex> lock(acquisition.writerMutex);
     if (acquisition.localWriter) {
@@ -153,8 +162,8 @@ int acquireRawDataLocal(uint64_t handle, int dataMode, int duration, const char*
         // Without a writer the acquisition keeps running: its data can still
         // be taken with ci_fetch_rawdata.
         try {
-            auto writer = std::make_shared<ksq::AsyncFileWriter>(
-                path, maxVolumeSize, ksq::AsyncFileWriter::kDefaultMapSize, ksq::AsyncFileWriter::kDefaultMapSize);
+            const uint64_t mapSize = localVolumeMapSize(maxVolumeSize);
+            auto writer = std::make_shared<ksq::AsyncFileWriter>(path, maxVolumeSize, mapSize, mapSize);
             std::lock_guard<std::mutex> lock(session.acquisition.writerMutex);
             session.acquisition.localWriter = std::move(writer);
             session.acquisition.localOutputPath = path;

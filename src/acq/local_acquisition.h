@@ -22,6 +22,15 @@ namespace vel {
 // The extension of locally written files for a data format code.
 std::string rawFileExtension(int dataFormat);
 
+// The initial mapping and growth step of a local acquisition's volumes: the
+// whole volume, up to kLocalVolumeMapBytes (4 MiB when there is no limit).
+// One mapping per volume keeps remapping off the stream and leaves room for
+// the writer's worker to prepare pages ahead of the copy. The file takes that
+// length (its blocks reserved) when the volume is opened and is cut back to
+// the bytes written when it is closed. A 32-bit process maps less at a time.
+inline constexpr uint64_t kLocalVolumeMapBytes = sizeof(void*) >= 8 ? uint64_t{1} << 30 : uint64_t{64} << 20;
+uint64_t localVolumeMapSize(int maxVolumeSize);
+
 // The work of ci_acq_rawdata_local. fileName null or empty: the acquisition
 // runs without files and its data is taken with ci_fetch_rawdata.
 int acquireRawDataLocal(uint64_t handle, int dataMode, int duration, const char* folderPath,

@@ -95,6 +95,12 @@ bool AsyncFileWriter::PlatformImpl::safeExpand(uint64_t needed) {
     }
     const uint64_t newSize = std::max(byStep, geometric);
 
+    // Where the view already spans the new size, the file grows under it.
+    const uint64_t aligned = alignedSize(newSize);
+    if (aligned != 0 && viewSpans(aligned) && setFileLength(aligned)) {
+        mappedSize_ = newSize;
+        return true;
+    }
     unmapFile();
     if (!mapFile(newSize)) {
         // Put the previous mapping back so that the bytes written stay reachable;

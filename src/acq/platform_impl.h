@@ -61,8 +61,14 @@ private:
     bool createFile(const std::filesystem::path& path);
     bool setFileLength(uint64_t length);
     // Creates the mapping object and a writable view of length bytes from
-    // offset 0; on failure nothing stays mapped.
+    // offset 0; on failure nothing stays mapped. A platform may let the view
+    // span more address space than the file has bytes (see viewSpans).
     bool mapView(uint64_t length);
+    // True when the view already spans length bytes of address space, so that
+    // growing the file to length grows the mapping in place (no unmapping, and
+    // the pages already mapped stay so). A platform whose views cover exactly
+    // the file returns false; the growth then maps the file again.
+    bool viewSpans(uint64_t length) const;
     bool flushView(uint64_t bytes);
     // Unmaps the view and closes the mapping object.
     void releaseView(uint64_t length);
@@ -73,6 +79,9 @@ private:
     intptr_t fileHandle_;
     void* mappingHandle_ = nullptr;
     char* view_ = nullptr;
+    // Address space the view spans, at least its mapped size rounded to a page
+    // (used by platforms whose viewSpans can be true).
+    uint64_t viewSpan_ = 0;
     // As requested; the system's mapping is this rounded up to a page.
     uint64_t mappedSize_ = 0;
     uint64_t writtenSize_ = 0;

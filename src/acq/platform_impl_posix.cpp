@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 
@@ -112,9 +113,25 @@ bool AsyncFileWriter::PlatformImpl::setFileLength(uint64_t length) {
     return true;
 }
 
+// Address space a view spans beyond its file on 64-bit systems, so that the
+// file can grow under it: a growing volume is mapped again only past this
+// (each time spanning twice as much). Only the file's own length is ever
+// touched; the rest is address space, not memory.
+constexpr uint64_t kViewSpan = sizeof(void*) >= 8 ? uint64_t{1} << 30 : 0;
+
 bool AsyncFileWriter::PlatformImpl::mapView(uint64_t length) {
-    void* address = ::mmap(nullptr, static_cast<size_t>(length), PROT_READ | PROT_WRITE, MAP_SHARED,
-                           descriptor(fileHandle_), 0);
+    const auto map = [&](uint64_t bytes) {
+        return bytes > std::numeric_limits<size_t>::max()
+                   ? MAP_FAILED
+                   : ::mmap(nullptr, static_cast<size_t>(bytes), PROT_READ | PROT_WRITE, MAP_SHARED,
+                            descriptor(fileHandle_), 0);
+    };
+    uint64_t span = std::max({length, kViewSpan, kViewSpan == 0 ? 0 : 2 * viewSpan_});
+    void* address = map(span);
+    if (address == MAP_FAILED && span > length) {
+        span = length;  // short of address space: the file's own length will do
+        address = map(span);
+    }
     if (address == MAP_FAILED) {
         return false;
     }
@@ -123,11 +140,16 @@ bool AsyncFileWriter::PlatformImpl::mapView(uint64_t length) {
     // a volume that grows by steps is all near its end: writing 1 GiB through
     // such a view took eight times as long as with large pages, most of it in
     // page faults. A hint only; a kernel without large file pages ignores it.
-    (void)::madvise(address, static_cast<size_t>(length), MADV_HUGEPAGE);
+    (void)::madvise(address, static_cast<size_t>(span), MADV_HUGEPAGE);
 #endif
     view_ = static_cast<char*>(address);
+    viewSpan_ = span;
     mappingHandle_ = nullptr;  // POSIX has no separate mapping object
     return true;
+}
+
+bool AsyncFileWriter::PlatformImpl::viewSpans(uint64_t length) const {
+    return view_ != nullptr && length <= viewSpan_;
 }
 
 void AsyncFileWriter::PlatformImpl::prepareWrite(uint64_t offset, uint64_t bytes) {
@@ -147,7 +169,7 @@ bool AsyncFileWriter::PlatformImpl::flushView(uint64_t bytes) {
 }
 
 void AsyncFileWriter::PlatformImpl::releaseView(uint64_t length) {
-    ::munmap(view_, static_cast<size_t>(length));
+    ::munmap(view_, static_cast<size_t>(std::max(length, viewSpan_)));
     mappingHandle_ = nullptr;
 }
 

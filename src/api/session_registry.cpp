@@ -2,13 +2,16 @@
 
 #include <atomic>
 #include <mutex>
+#include <shared_mutex>
 #include <unordered_map>
 
 namespace vel {
 namespace {
 
+// Lookups (one per export call) share the lock, so calls on different
+// sessions never wait for each other; add and remove take it exclusively.
 struct Registry {
-    std::mutex mutex;
+    std::shared_mutex mutex;
     std::unordered_map<uint64_t, SessionPtr> sessions;
     std::atomic<uint64_t> nextHandle{1};
 };
@@ -23,7 +26,7 @@ Registry& registry() {
         ~ReleaseAtExit() {
             std::unordered_map<uint64_t, SessionPtr> remaining;
             {
-                std::lock_guard<std::mutex> lock(instance->mutex);
+                std::lock_guard<std::shared_mutex> lock(instance->mutex);
                 remaining.swap(instance->sessions);
             }
         }
@@ -35,7 +38,7 @@ Registry& registry() {
 
 uint64_t SessionRegistry::add(SessionPtr session) {
     auto& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
+    std::lock_guard<std::shared_mutex> lock(r.mutex);
     const uint64_t handle = r.nextHandle.fetch_add(1);
     r.sessions.emplace(handle, std::move(session));
     return handle;
@@ -46,7 +49,7 @@ SessionPtr SessionRegistry::lookup(uint64_t handle) {
         return nullptr;
     }
     auto& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
+    std::shared_lock<std::shared_mutex> lock(r.mutex);
     auto found = r.sessions.find(handle);
     return found == r.sessions.end() ? nullptr : found->second;
 }
@@ -58,7 +61,7 @@ SessionPtr SessionRegistry::remove(uint64_t handle) {
     auto& r = registry();
     SessionPtr session;
     {
-        std::lock_guard<std::mutex> lock(r.mutex);
+        std::lock_guard<std::shared_mutex> lock(r.mutex);
         auto found = r.sessions.find(handle);
         if (found == r.sessions.end()) {
             return nullptr;
@@ -72,7 +75,7 @@ SessionPtr SessionRegistry::remove(uint64_t handle) {
 std::vector<SessionPtr> SessionRegistry::removeAll() {
     auto& r = registry();
     std::vector<SessionPtr> removed;
-    std::lock_guard<std::mutex> lock(r.mutex);
+    std::lock_guard<std::shared_mutex> lock(r.mutex);
     removed.reserve(r.sessions.size());
     for (auto& entry : r.sessions) {
         removed.push_back(std::move(entry.second));

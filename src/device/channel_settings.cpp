@@ -6,6 +6,7 @@
 
 #include "device/device_calls.h"
 #include "net/call_kinds.h"
+#include "net/command_request.h"
 
 using namespace vel::device;
 
@@ -14,13 +15,13 @@ extern "C" {
 CI_API int ci_set_dac(uint64_t handle, int channel, double value) {
     // The threshold is the one channel value that travels as a JSON double.
     return guarded([&] {
-        return vel::callPlain(handle, {{"cmd", "set_dac"}, {"channel", channel}, {"value", value}});
+        return vel::callPlain(handle, vel::withMembers("set_dac", "channel", channel, "value", value));
     });
 }
 
 CI_API int ci_get_dac(uint64_t handle, int channel, double* value) {
     return guarded(
-        [&] { return vel::callWithF64Value(handle, {{"cmd", "get_dac"}, {"channel", channel}}, value); });
+        [&] { return vel::callWithF64Value(handle, vel::withMembers("get_dac", "channel", channel), value); });
 }
 
 CI_API int ci_set_termination(uint64_t handle, int channel, int value) {

@@ -1,5 +1,7 @@
 #include "net/frame.h"
 
+#include "net/reply_line_parser.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -13,8 +15,22 @@ std::string encodeRequest(const nlohmann::json& request) {
 
 namespace {
 
+// Reply lines up to this size leave their storage to the thread's next reply.
+constexpr size_t kKeptLineBytes = 64 * 1024;
+
 CommandResponse readJsonReply(ByteSource& source, uint8_t first) {
-    std::string line;
+    // One line buffer per thread, reused from reply to reply: a steady stream
+    // of commands allocates no line storage. An unusually long line (or the
+    // bytes of a peer that never sent its line feed) is not kept.
+    thread_local std::string line;
+    struct ReleaseLongLine {
+        ~ReleaseLongLine() {
+            if (line.capacity() > kKeptLineBytes) {
+                std::string().swap(line);
+            }
+        }
+    } releaseLongLine;
+    line.clear();
     line.reserve(128);
     line.push_back(static_cast<char>(first));
     source.readUntilLineFeed(line, kMaxJsonReplyBytes);
@@ -23,7 +39,7 @@ CommandResponse readJsonReply(ByteSource& source, uint8_t first) {
         --end;
     }
     line.resize(end);
-    return CommandResponse(nlohmann::json::parse(line));
+    return CommandResponse(parseReplyLine(line));
 }
 
 size_t readLengthHeader(ByteSource& source, uint8_t first) {

@@ -1,6 +1,7 @@
 #include "net/tcp_client.h"
 
 #include "net/frame.h"
+#include "net/request_encoder.h"
 #include "net/socket_byte_source.h"
 
 #include <boost/asio/connect.hpp>
@@ -69,8 +70,10 @@ CommandResponse TcpClient::exchangeLocked(const nlohmann::json& request, vel::fr
 namespace {
 
 void writeRequest(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request) {
-    const std::string text = vel::frame::encodeRequest(request);
-    boost::asio::write(socket, boost::asio::buffer(text));
+    // One encoder per thread: its text storage is reused by every request
+    // the thread sends, on any session.
+    thread_local vel::frame::RequestEncoder encoder;
+    boost::asio::write(socket, boost::asio::buffer(encoder.encode(request)));
 }
 
 }  // namespace

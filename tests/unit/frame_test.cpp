@@ -1,9 +1,11 @@
 // Framing of requests and replies, fed from byte strings split at every offset.
 
 #include "net/frame.h"
+#include "net/reply_line_parser.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
@@ -158,6 +160,61 @@ TEST(JsonReply, EndOfStreamBeforeLineFeedIsAReadUntilError) {
         FAIL() << "no error";
     } catch (const std::exception& e) {
         EXPECT_EQ(std::string(e.what()).rfind("read_until", 0), 0u) << e.what();
+    }
+}
+
+// The same document as the JSON library's parser, value types included (the
+// library's == takes 1 and 1.0, or signed and unsigned 5, as equal).
+bool sameDocument(const json& a, const json& b) {
+    if (a.type() != b.type() || a.size() != b.size()) {
+        return false;
+    }
+    if (a.is_object()) {
+        for (auto member = a.begin(); member != a.end(); ++member) {
+            if (!b.contains(member.key()) || !sameDocument(member.value(), b.at(member.key()))) {
+                return false;
+            }
+        }
+        return true;
+    }
+    if (a.is_array()) {
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (!sameDocument(a[i], b[i])) {
+                return false;
+            }
+        }
+        return true;
+    }
+    return a == b || (a.is_number_float() && std::isnan(a.get<double>()) && std::isnan(b.get<double>()));
+}
+
+TEST(JsonReply, LineGivesTheJsonLibrarysDocumentOrItsError) {
+    const char* const lines[] = {
+        "{\"result\":0}", "{}", "{\"data\":{\"status\":0,\"value\":0.25},\"result\":0}",
+        "{\"result\":-3,\"data\":-0}", "{\"a\":-0.0,\"b\":1E5,\"c\":2.5e-3,\"d\":1.0}",
+        "{\"big\":123456789012345678,\"bigger\":12345678901234567890,\"huger\":123456789012345678901}",
+        "{\"neg\":-123456789012345678,\"negbig\":-9223372036854775809}",
+        "{\"tiny\":1e-320,\"inf\":1e999}", "{\"x\":1,\"x\":2}", "{\"t\":true,\"f\":false,\"n\":null}",
+        "{\"s\":\"caf\u00e9\"}", "{\"s\":\"a\\\"b\"}", "{\"s\":\"\xc3\xa9\"}", "{\"a\":[1,2]}", "{ \"a\":1}",
+        "{\"a\":{\"b\":{\"c\":{}}}}", "{\"a\":01}", "{\"a\":1.}", "{\"a\":.5}", "{\"a\":+1}", "{\"a\":1e}",
+        "{\"a\":tru}", "{\"a\":1,}", "{\"a\"}", "{\"a\":1", "{\"a\":1}x", "{\"a\":\"\x01\"}", "[1,2]",
+        "{\"a\":-}", "{\"a\":\"unterminated}"};
+    for (const char* line : lines) {
+        SCOPED_TRACE(line);
+        std::string libraryError;
+        json expected;
+        try {
+            expected = json::parse(line);
+        } catch (const json::exception& e) {
+            libraryError = e.what();
+        }
+        try {
+            const json actual = vel::frame::parseReplyLine(line);
+            EXPECT_TRUE(libraryError.empty()) << "parsed what the library refuses";
+            EXPECT_TRUE(sameDocument(actual, expected)) << actual.dump();
+        } catch (const json::exception& e) {
+            EXPECT_EQ(e.what(), libraryError);
+        }
     }
 }
 
