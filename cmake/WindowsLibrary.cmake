@@ -5,7 +5,8 @@
 # undecorated cdecl names; nothing else is exported. libgcc, libstdc++ and
 # winpthread are linked in statically (the toolchain's -static), so the DLL
 # imports system DLLs only.
-set(VELTRANO_DEF_FILE ${CMAKE_CURRENT_BINARY_DIR}/${VELTRANO_LIB_NAME}.def)
+# The DLL, its import library and the .def file go to bin/, beside the programs.
+set(VELTRANO_DEF_FILE ${CMAKE_BINARY_DIR}/bin/${VELTRANO_LIB_NAME}.def)
 set(VELTRANO_BITS_TEXT "64-bit")
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(VELTRANO_BITS_TEXT "32-bit")
@@ -19,7 +20,8 @@ set_target_properties(veltranoapi PROPERTIES
   OUTPUT_NAME ${VELTRANO_LIB_NAME}
   EXPORT_NAME ${VELTRANO_LIB_NAME}
   PREFIX ""
-  IMPORT_PREFIX "")
+  IMPORT_PREFIX ""
+  ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 target_link_options(veltranoapi PRIVATE
   -Wl,--exclude-all-symbols
   -Wl,--output-def,${VELTRANO_DEF_FILE}

@@ -297,7 +297,7 @@ TEST(FaultTableDescriptors, NoneAccumulateOverTheWholeTable) {
         for (const CallKind* kind : {&json, &binary}) {
             veltest::TempDir dir;
             FakeService service;
-            const uint64_t handle = ci_create(service.writeConfig(dir.path()).c_str(), dir.str().c_str());
+            const uint64_t handle = ci_create(service.writeConfig(dir.path()).string().c_str(), dir.str().c_str());
             ASSERT_NE(handle, 0u);
             fault.script(service, *kind);
             kind->call(handle);
@@ -339,7 +339,7 @@ TEST_F(ServiceRestart, SessionFailsUntilDestroyedWhileANewSessionReachesTheRetur
     EXPECT_EQ(errors[0], "Generic json call exception: Failed to read response");
     EXPECT_EQ(errors[1].rfind("Generic json call exception: ", 0), 0u) << errors[1];
 
-    const uint64_t fresh = ci_create(service.writeConfig(dir.path()).c_str(), dir.str().c_str());
+    const uint64_t fresh = ci_create(service.writeConfig(dir.path()).string().c_str(), dir.str().c_str());
     ASSERT_NE(fresh, 0u);
     EXPECT_EQ(ci_set_dac(fresh, 1, 0.5), 0);
     ci_destroy(fresh);

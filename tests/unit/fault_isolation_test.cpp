@@ -18,7 +18,7 @@ constexpr int kCallsMeanwhile = 200;
 struct Isolation : ::testing::Test {
     // A session on service; fails the test when it cannot connect.
     uint64_t openSession(const FakeService& service) {
-        const uint64_t handle = ci_create(service.writeConfig(dir.path()).c_str(), dir.str().c_str());
+        const uint64_t handle = ci_create(service.writeConfig(dir.path()).string().c_str(), dir.str().c_str());
         EXPECT_NE(handle, 0u);
         handles.push_back(handle);
         return handle;

@@ -40,6 +40,16 @@ std::vector<uint8_t> bytes(const std::string& text) {
     return {text.begin(), text.end()};
 }
 
+// An absolute root and the separator the library joins paths with: "/" and
+// "/" on POSIX systems, a drive and "\\" on Windows.
+#if defined(_WIN32)
+const std::string kRoot = "C:\\";
+const std::string kSep = "\\";
+#else
+const std::string kRoot = "/";
+const std::string kSep = "/";
+#endif
+
 // A path's text as the file system holds it, in UTF-8 (bytes on POSIX
 // systems, converted from UTF-16 on Windows).
 std::string systemText(const fs::path& path) {
@@ -77,20 +87,21 @@ TEST(PathResolution, EmptyPathAndEmptyBaseGiveTheWorkingDirectory) {
 
 TEST(PathResolution, RelativeBaseDirKeepsItsLastComponent) {
     EXPECT_EQ(CIOUtils::getBaseDir("logs"), (fs::current_path() / "logs").string());
-    EXPECT_EQ(CIOUtils::getBaseDir("/data/runs"), "/data/runs");
+    EXPECT_EQ(CIOUtils::getBaseDir(kRoot + "data" + kSep + "runs"), kRoot + "data" + kSep + "runs");
 }
 
 TEST(PathResolution, AbsolutePathIsReturnedWhateverTheBase) {
-    EXPECT_EQ(CIOUtils::resolveBasePath("/etc/veltrano.ini", "/data"), "/etc/veltrano.ini");
-    EXPECT_EQ(CIOUtils::resolveBasePath("/etc/veltrano.ini", "relative"), "/etc/veltrano.ini");
+    const std::string ini = kRoot + "etc" + kSep + "veltrano.ini";
+    EXPECT_EQ(CIOUtils::resolveBasePath(ini, kRoot + "data"), ini);
+    EXPECT_EQ(CIOUtils::resolveBasePath(ini, "relative"), ini);
 }
 
 TEST(PathResolution, RelativePathIsJoinedToTheAbsoluteBase) {
-    EXPECT_EQ(CIOUtils::resolveBasePath("config.ini", "/data"), "/data/config.ini");
+    EXPECT_EQ(CIOUtils::resolveBasePath("config.ini", kRoot + "data"), kRoot + "data" + kSep + "config.ini");
     EXPECT_EQ(CIOUtils::resolveBasePath("config.ini", "work"),
               (fs::current_path() / "work" / "config.ini").string());
     EXPECT_EQ(CIOUtils::resolveBasePath("log", ""), (fs::current_path() / "log").string());
-    EXPECT_EQ(CIOUtils::resolveBasePath("", "/data"), "/data");
+    EXPECT_EQ(CIOUtils::resolveBasePath("", kRoot + "data"), kRoot + "data");
 }
 
 TEST(Utf8Paths, WellFormedNamesSurviveUnchanged) {
@@ -219,7 +230,7 @@ TEST_F(FileWriting, Utf8FileNameIsCreatedByteForByte) {
 
 TEST_F(OutputFilePath, JoinsFolderSuffixedNameTimestampAndExtension) {
     const std::string path = makeOutputFilePath("runs", "tof", ".csv", "_ch1", base_, "tof");
-    const std::string prefix = base_ + "/runs/tof_ch1_";
+    const std::string prefix = base_ + kSep + "runs/tof_ch1_";
     ASSERT_EQ(path.size(), prefix.size() + 14 + 4) << path;
     EXPECT_EQ(path.substr(0, prefix.size()), prefix);
     EXPECT_TRUE(isTimestamp(path.substr(prefix.size(), 14))) << path;
@@ -229,15 +240,15 @@ TEST_F(OutputFilePath, JoinsFolderSuffixedNameTimestampAndExtension) {
 
 TEST_F(OutputFilePath, KeepsAGivenExtensionWithoutTimestamp) {
     EXPECT_EQ(makeOutputFilePath("runs", "tof.txt", ".csv", "_ch1", base_, "tof"),
-              base_ + "/runs/tof_ch1.txt");
-    EXPECT_EQ(makeOutputFilePath("/abs/runs", "tof.txt", ".csv", "", base_, "tof"),
-              "/abs/runs/tof.txt");
+              base_ + kSep + "runs/tof_ch1.txt");
+    const std::string absolute = kRoot + "abs" + kSep + "runs";
+    EXPECT_EQ(makeOutputFilePath(absolute.c_str(), "tof.txt", ".csv", "", base_, "tof"), absolute + "/tof.txt");
 }
 
 TEST_F(OutputFilePath, FallsBackToOutputFolderAndDefaultName) {
     for (const char* empty : {static_cast<const char*>(nullptr), ""}) {
         const std::string path = makeOutputFilePath(empty, empty, ".csv", "_ch1", base_, "cps");
-        const std::string prefix = base_ + "/output/cps_ch1_";
+        const std::string prefix = base_ + kSep + "output/cps_ch1_";
         EXPECT_EQ(path.substr(0, prefix.size()), prefix);
         EXPECT_EQ(path.size(), prefix.size() + 14 + 4) << path;
     }

@@ -43,9 +43,9 @@ TEST_F(CallerLogging, LinesReachTheFileOfTheFirstLoggingSessionBeforeTheCallRetu
     ASSERT_TRUE(logger);
     auto* sink = dynamic_cast<spdlog::sinks::rotating_file_sink_mt*>(logger->sinks().front().get());
     ASSERT_NE(sink, nullptr);
-    const std::string file = sink->filename();
-    EXPECT_EQ(std::filesystem::path(file).filename(), "veltranoapi.log");
-    EXPECT_EQ(std::filesystem::path(file).parent_path().filename(), "log");
+    const std::filesystem::path file = sink->filename();
+    EXPECT_EQ(file.filename(), "veltranoapi.log");
+    EXPECT_EQ(file.parent_path().filename(), "log");
     const std::string marker = "marker " + dir.str();
     ci_info(handle, marker.c_str());
     const std::string content = readTextFile(file);
@@ -59,7 +59,7 @@ TEST(LogRotation, KeepsTheOldContentInTheFirstRotatedFile) {
     // veltranoapi.1.log and a new veltranoapi.log starts.
     TempDir dir;
     const auto file = dir.path() / "veltranoapi.log";
-    auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(file.string(), NLogger::kMaxFileSize,
+    auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(file.native(), NLogger::kMaxFileSize,
                                                                        NLogger::kMaxFiles, false);
     spdlog::logger logger("rotation", sink);
     const std::string line(1000, 'a');

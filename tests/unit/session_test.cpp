@@ -28,7 +28,7 @@ int closedPort() {
 
 TEST(ServiceConfig, MissingSectionOrKeysGiveTheDefaults) {
     TempDir dir;
-    auto config = vel::readServiceConfig(writeTextFile(dir.path() / "a.ini", "[other]\nx = 1\n"));
+    auto config = vel::readServiceConfig(writeTextFile(dir.path() / "a.ini", "[other]\nx = 1\n").string());
     ASSERT_TRUE(config);
     EXPECT_EQ(config->host, "127.0.0.1");
     EXPECT_EQ(config->port, 6789);
@@ -36,15 +36,15 @@ TEST(ServiceConfig, MissingSectionOrKeysGiveTheDefaults) {
 
 TEST(ServiceConfig, PortIsReadInAnyCBase) {
     TempDir dir;
-    EXPECT_EQ(vel::readServiceConfig(writeTextFile(dir.path() / "h.ini", "[server]\nserver.port = 0x1A85\n"))->port, 6789);
-    EXPECT_EQ(vel::readServiceConfig(writeTextFile(dir.path() / "o.ini", "[server]\nserver.port = 015205\n"))->port, 6789);
-    EXPECT_EQ(vel::readServiceConfig(writeTextFile(dir.path() / "t.ini", "[server]\nserver.port = port\n"))->port, 6789);
+    EXPECT_EQ(vel::readServiceConfig(writeTextFile(dir.path() / "h.ini", "[server]\nserver.port = 0x1A85\n").string())->port, 6789);
+    EXPECT_EQ(vel::readServiceConfig(writeTextFile(dir.path() / "o.ini", "[server]\nserver.port = 015205\n").string())->port, 6789);
+    EXPECT_EQ(vel::readServiceConfig(writeTextFile(dir.path() / "t.ini", "[server]\nserver.port = port\n").string())->port, 6789);
 }
 
 TEST(ServiceConfig, NamesAreCaseInsensitiveAndSyntaxErrorsKeepWhatWasRead) {
     TempDir dir;
     auto config = vel::readServiceConfig(
-        writeTextFile(dir.path() / "c.ini", "[SERVER]\nServer.IP = 10.1.2.3\nthis line is broken\nserver.port = 7000\n"));
+        writeTextFile(dir.path() / "c.ini", "[SERVER]\nServer.IP = 10.1.2.3\nthis line is broken\nserver.port = 7000\n").string());
     ASSERT_TRUE(config);
     EXPECT_EQ(config->host, "10.1.2.3");
 }
@@ -58,7 +58,7 @@ TEST(ServiceConfig, UnreadableFileIsAFailure) {
 TEST(SessionCreate, HandlesCountUpAndFailuresConsumeNone) {
     TempDir dir;
     FakeService service;
-    const auto config = service.writeConfig(dir.path());
+    const std::string config = service.writeConfig(dir.path()).string();
     const uint64_t first = ci_create(config.c_str(), dir.str().c_str());
     ASSERT_NE(first, 0u);
     writeTextFile(dir.path() / "refused.ini", "[server]\nserver.port = " + std::to_string(closedPort()) + "\n");
@@ -96,9 +96,9 @@ TEST(SessionCreate, RelativeConfigWithoutBaseIsReadFromTheWorkingDirectory) {
 TEST(SessionCreate, MissingBaseDirectoryIsAcceptedAndNothingIsCreated) {
     TempDir dir;
     FakeService service;
-    const auto config = service.writeConfig(dir.path());
+    const std::string config = service.writeConfig(dir.path()).string();
     const auto base = dir.path() / "not" / "yet";
-    const uint64_t handle = ci_create(config.c_str(), base.c_str());
+    const uint64_t handle = ci_create(config.c_str(), base.string().c_str());
     ASSERT_NE(handle, 0u);
     EXPECT_FALSE(std::filesystem::exists(base));
     ci_destroy(handle);
@@ -118,7 +118,7 @@ TEST(SessionCreate, EmptyConfigPathResolvesToTheDirectoryAndFailsWithALogLine) {
 TEST(SessionDestroy, IsIdempotentAndLeavesTheHandleUnknown) {
     TempDir dir;
     FakeService service;
-    const uint64_t handle = ci_create(service.writeConfig(dir.path()).c_str(), dir.str().c_str());
+    const uint64_t handle = ci_create(service.writeConfig(dir.path()).string().c_str(), dir.str().c_str());
     ASSERT_NE(handle, 0u);
     ci_destroy(handle);
     ci_destroy(handle);
@@ -131,7 +131,7 @@ TEST(SessionCleanup, ClosesEverySessionAndHandlesContinue) {
     ci_cleanup();  // with nothing registered it does nothing
     TempDir dir;
     FakeService service;
-    const auto config = service.writeConfig(dir.path());
+    const std::string config = service.writeConfig(dir.path()).string();
     const uint64_t a = ci_create(config.c_str(), dir.str().c_str());
     const uint64_t b = ci_create(config.c_str(), dir.str().c_str());
     ci_cleanup();
@@ -146,7 +146,7 @@ TEST(SessionLifetime, DestroyDuringARunningCallWaitsForItsReply) {
     TempDir dir;
     FakeService service;
     service.silence();
-    const uint64_t handle = ci_create(service.writeConfig(dir.path()).c_str(), dir.str().c_str());
+    const uint64_t handle = ci_create(service.writeConfig(dir.path()).string().c_str(), dir.str().c_str());
     ASSERT_NE(handle, 0u);
     std::atomic<int> result{42};
     std::thread caller([&] { result = ci_connect(handle, 1); });
@@ -168,7 +168,7 @@ TEST(SessionLifetime, DestroyDuringARunningCallWaitsForItsReply) {
 TEST(SessionRegistryConcurrency, CreateLookupAndDestroyFromSeveralThreads) {
     TempDir dir;
     FakeService service;
-    const auto config = service.writeConfig(dir.path());
+    const std::string config = service.writeConfig(dir.path()).string();
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs examples/windows_measurement.c, built for Windows, under wine against
 # the native simulator and checks that everything it wrote is where its
-# documentation says, under a base folder with non-ASCII characters: the
+# documentation says, under a base folder with non-ASCII characters (the INI
+# file is in one too): the
 # volume files of 2 s of raw time tags, the time-of-flight CSV file (header
 # line ending in LF, data lines in CR LF) and the log.
 #   windows_example_test.sh SIMULATOR EMULATOR... EXAMPLE_EXE WORK_DIR
@@ -23,9 +24,12 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 port=$(head -n 1 sim.out | sed 's/.*://')
-printf '[server]\nserver.ip = 127.0.0.1\nserver.port = %s\n' "$port" > service.ini
+# The INI file in a folder with non-ASCII characters too; wine reads the
+# command line as UTF-8 in a UTF-8 locale.
+mkdir -p "Konfig-µ"
+printf '[server]\nserver.ip = 127.0.0.1\nserver.port = %s\n' "$port" > "Konfig-µ/service.ini"
 
-"${emulator[@]}" "$example" service.ini | tee example.out
+LC_ALL=C.UTF-8 "${emulator[@]}" "$example" "Konfig-µ/service.ini" | tee example.out
 
 base="Messung-µs-测试"
 fail() { echo "FAILED: $*" >&2; exit 1; }
