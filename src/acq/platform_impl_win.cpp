@@ -98,6 +98,11 @@ void AsyncFileWriter::PlatformImpl::prepareWrite(uint64_t offset, uint64_t bytes
     (void)bytes;
 }
 
+// A view covers exactly the mapped part of the file: growth maps it again.
+bool AsyncFileWriter::PlatformImpl::viewSpans(uint64_t) const {
+    return false;
+}
+
 bool AsyncFileWriter::PlatformImpl::flushView(uint64_t bytes) {
     return FlushViewOfFile(view_, static_cast<SIZE_T>(bytes)) != 0;
 }
