@@ -46,4 +46,24 @@ std::string readTextFile(const std::filesystem::path& file) {
     return content.str();
 }
 
+std::string dataLines(const std::string& lines) {
+#if defined(_WIN32)
+    std::string text;
+    for (const char c : lines) {
+        text += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    return text;
+#else
+    return lines;
+#endif
+}
+
+std::string pathInJson(const std::string& path) {
+    std::string text;
+    for (const char c : path) {
+        text += c == '\\' ? "\\\\" : std::string(1, c);
+    }
+    return text;
+}
+
 }  // namespace veltest

@@ -26,4 +26,11 @@ std::filesystem::path writeTextFile(const std::filesystem::path& file, const std
 // The whole content of a file; empty when it cannot be read.
 std::string readTextFile(const std::filesystem::path& file);
 
+// CSV data lines as the library appends them, given with LF ends: in text
+// mode, so on Windows each ends with CR LF (header lines keep LF).
+std::string dataLines(const std::string& lines);
+
+// A path as a JSON string holds it (without the quotes): backslashes doubled.
+std::string pathInJson(const std::string& path);
+
 }  // namespace veltest

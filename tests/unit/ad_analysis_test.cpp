@@ -69,7 +69,7 @@ TEST_F(AdAnalysis, FileModeWritesThePointsUnroundedAndTheStopSavesNothing) {
     int count = -1;
     EXPECT_EQ(ci_fetch_ad_rawdata(handle, &count, 0), nullptr);
     ASSERT_EQ(ci_stop_ad_analysis(handle), 0);
-    EXPECT_EQ(veltest::readTextFile(folder() / "wave.csv"), "sampling_points, adc\n12.5,-3.5\n13,2\n");
+    EXPECT_EQ(veltest::readTextFile(folder() / "wave.csv"), "sampling_points, adc\n" + veltest::dataLines("12.5,-3.5\n13,2\n"));
     EXPECT_EQ(service.requests().back(), "{\"cmd\":\"stop_ad_analysis\"}\n");
     EXPECT_EQ(service.requests().size(), 4u);
 }

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <future>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -16,6 +17,11 @@ using veltest::FakeService;
 constexpr int kCallsMeanwhile = 200;
 
 struct Isolation : ::testing::Test {
+    // A service that outlives the sessions on it: TearDown closes them first,
+    // so its connections end from the library's side (under wine, a service
+    // shutting its end down does not wake its own blocked receive).
+    FakeService& newService() { return *services.emplace_back(std::make_unique<FakeService>()); }
+
     // A session on service; fails the test when it cannot connect.
     uint64_t openSession(const FakeService& service) {
         const uint64_t handle = ci_create(service.writeConfig(dir.path()).string().c_str(), dir.str().c_str());
@@ -49,6 +55,7 @@ struct Isolation : ::testing::Test {
         return answered;
     }
 
+    std::vector<std::unique_ptr<FakeService>> services;
     veltest::TempDir dir;
     veltest::LogCapture log;
     std::vector<uint64_t> handles;
@@ -57,8 +64,8 @@ struct Isolation : ::testing::Test {
 using FaultIsolation = Isolation;
 
 TEST_F(FaultIsolation, SilentServiceHoldsOnlyItsOwnSession) {
-    FakeService silent;
-    FakeService healthy;
+    FakeService& silent = newService();
+    FakeService& healthy = newService();
     const uint64_t stuck = openSession(silent);
     const uint64_t working = openSession(healthy);
     log.clear();
@@ -87,7 +94,7 @@ TEST_F(FaultIsolation, SilentServiceHoldsOnlyItsOwnSession) {
 }
 
 TEST_F(FaultIsolation, SilenceOnOneConnectionLeavesTheOtherConnectionsOfTheService) {
-    FakeService service;
+    FakeService& service = newService();
     const uint64_t stuck = openSession(service);  // the service's connection 0
     const uint64_t working = openSession(service);
     log.clear();

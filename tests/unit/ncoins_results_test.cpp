@@ -16,6 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using veltest::appendLe;
 using veltest::pointPayload;
+using veltest::dataLines;
 using veltest::readTextFile;
 
 constexpr int kLongDuration = 3600;
@@ -78,7 +79,7 @@ TEST_F(NCoincidenceResults, SaverWritesOneFilePerStrategyOfTheLatestStartOnly) {
     const auto files = veltest::fileNamesIn(folder());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(veltest::isTimestampedCsv(files[0], "run2_C")) << files[0];
-    EXPECT_EQ(readTextFile(folder() / files[0]), kHeader + "1,100\n2,250.5\n");
+    EXPECT_EQ(readTextFile(folder() / files[0]), kHeader + dataLines("1,100\n2,250.5\n"));
     EXPECT_TRUE(log.errors().empty());
 }
 
@@ -92,7 +93,7 @@ TEST_F(NCoincidenceResults, SaverUsesTheOutputFolderAndIndexesStrategiesInOrder)
                                                               "{\"cmd\":\"fetch_ncoins_cps\",\"strategy_index\":1}\n",
                                                               kStop}));
     const fs::path output = dir.path() / "output";
-    EXPECT_EQ(readTextFile(veltest::timestampedFile(output, "run_A")), kHeader + "1,5\n");
+    EXPECT_EQ(readTextFile(veltest::timestampedFile(output, "run_A")), kHeader + dataLines("1,5\n"));
     EXPECT_EQ(readTextFile(veltest::timestampedFile(output, "run_B")), kHeader);
 }
 

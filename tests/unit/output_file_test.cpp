@@ -32,9 +32,10 @@ TEST_F(OutputFile, DefaultsToTheOutputFolderAndTheDefaultName) {
 }
 
 TEST_F(OutputFile, KeepsAGivenExtensionAndTruncatesAnEarlierFile) {
-    const auto target = dir.path() / "runs" / "tof_ch1.txt";
+    // The name is joined to the folder with a slash, whatever the folder's separators.
+    const std::string target = (dir.path() / "runs").string() + "/tof_ch1.txt";
     veltest::writeTextFile(target, "old rows\n");
-    EXPECT_EQ(vel::createOutputFile(handle, "runs", "tof.txt", "_ch1", ".csv", "tof", "h"), target.string());
+    EXPECT_EQ(vel::createOutputFile(handle, "runs", "tof.txt", "_ch1", ".csv", "tof", "h"), target);
     EXPECT_EQ(readTextFile(target), "h\n");
 }
 

@@ -105,7 +105,7 @@ TEST_F(RawDataThreads, WriterDrainsEveryFetchedPointIntoTheFile) {
     service.waitForRequests(3);  // the third fetch fails and ends the cache thread
     EXPECT_EQ(ana::stopAnalysisThreads(handle), 0);
 
-    EXPECT_EQ(veltest::readTextFile(file), "index, period(ps)\n1,1.5\n2,2.5\n3,1e+07\n");
+    EXPECT_EQ(veltest::readTextFile(file), "index, period(ps)\n" + veltest::dataLines("1,1.5\n2,2.5\n3,1e+07\n"));
     EXPECT_FALSE(state().rawWriterActive);
     EXPECT_EQ(state().rawPoints, nullptr);  // released by the writer
 }
@@ -117,7 +117,7 @@ TEST_F(RawDataThreads, WriterKeepsThePointsOfAFetchInFlightWhenStopped) {
     // The stop comes while the first fetch may still be on its way.
     service.waitForRequests(1);
     EXPECT_EQ(ana::stopAnalysisThreads(handle), 0);
-    EXPECT_EQ(veltest::readTextFile(file), "h\n7,8\n");
+    EXPECT_EQ(veltest::readTextFile(file), "h\n" + veltest::dataLines("7,8\n"));
 }
 
 TEST_F(RawDataThreads, WriterThatCannotOpenItsFileLogsAndEnds) {

@@ -17,6 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using veltest::pointPayload;
+using veltest::dataLines;
 using veltest::readTextFile;
 using veltest::timestampedFile;
 
@@ -81,8 +82,8 @@ TEST_F(StartStopDualStops, RecordingFetchesEachStartChannelOnceACycleAndWritesIt
     const auto requests = service.requests();
     EXPECT_EQ(std::vector<std::string>(requests.begin() + 1, requests.end()),
               (std::vector<std::string>{dualFetch(1), dualFetch(6), dualFetch(1), dualFetch(6), dualFetch(1)}));
-    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_dual_stops_1")), kHeader + "1,-2\n3.5,4\n");
-    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_dual_stops_6")), kHeader + "60,61\n62,63\n");
+    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_dual_stops_1")), kHeader + dataLines("1,-2\n3.5,4\n"));
+    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_dual_stops_6")), kHeader + dataLines("60,61\n62,63\n"));
     EXPECT_EQ(veltest::fileNamesIn(folder()).size(), 2u);
     EXPECT_EQ(log.errors(), kRecordingFailed);
     std::lock_guard<std::mutex> lock(state().rawBufferMutex);
@@ -105,7 +106,7 @@ TEST_F(StartStopDualStops, StopDuringTheRecordingStillWritesEveryFetchedPair) {
     std::string channel1 = kHeader;
     std::string channel6 = kHeader;
     for (size_t i = 0; i < fetches; ++i) {
-        (i % 2 == 0 ? channel1 : channel6) += std::to_string(i) + "," + (i == 0 ? "0" : "-" + std::to_string(i)) + "\n";
+        (i % 2 == 0 ? channel1 : channel6) += std::to_string(i) + "," + (i == 0 ? "0" : "-" + std::to_string(i)) + dataLines("\n");
     }
     EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_dual_stops_1")), channel1);
     EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_dual_stops_6")), channel6);

@@ -16,6 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using veltest::pointPayload;
+using veltest::dataLines;
 using veltest::readTextFile;
 using veltest::timestampedFile;
 
@@ -59,10 +60,10 @@ TEST_F(StartStopResults, StopSavesEveryPairInOrderAndTheAverageOfSeveralStops) {
     const auto requests = service.requests();
     EXPECT_EQ(std::vector<std::string>(requests.begin() + 1, requests.end()),
               (std::vector<std::string>{pairFetch(2, 3), pairFetch(2, 4), pairFetch(2, 5), averageFetch(2), kStop}));
-    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_3")), kHeader + "-1.5,10\n1.23457e+06,1.2e-05\n");
+    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_3")), kHeader + dataLines("-1.5,10\n1.23457e+06,1.2e-05\n"));
     EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_4")), kHeader);
-    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_5")), kHeader + "7,8\n");
-    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_average")), kHeader + "1,2\n3,4\n");
+    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_5")), kHeader + dataLines("7,8\n"));
+    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_average")), kHeader + dataLines("1,2\n3,4\n"));
     EXPECT_EQ(veltest::fileNamesIn(folder()).size(), 4u);
     EXPECT_TRUE(log.errors().empty());
 }
@@ -76,7 +77,7 @@ TEST_F(StartStopResults, SingleStopGetsOnePairFileAndNoAverageInTheOutputFolder)
     EXPECT_EQ(service.requests()[1], pairFetch(-7, 8));
     const fs::path output = dir.path() / "output";
     EXPECT_EQ(veltest::fileNamesIn(output).size(), 1u);
-    EXPECT_EQ(readTextFile(timestampedFile(output, "run_start_stop_-7_8")), kHeader + "5,6\n");
+    EXPECT_EQ(readTextFile(timestampedFile(output, "run_start_stop_-7_8")), kHeader + dataLines("5,6\n"));
 }
 
 TEST_F(StartStopResults, WithoutFileNameTheStopOnlyStops) {
@@ -102,7 +103,7 @@ TEST_F(StartStopResults, FailedPairSaveAbandonsTheLaterStopsButNotTheAverage) {
                                         "Save process data to file failed for start-stop analysis: start_chan-2, "
                                         "stop_chan-3"}));
     EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_3")), kHeader);
-    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_average")), kHeader + "1,2\n");
+    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_average")), kHeader + dataLines("1,2\n"));
 }
 
 TEST_F(StartStopResults, FailedLastSaveFailsTheStopButStillSendsIt) {

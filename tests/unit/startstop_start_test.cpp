@@ -62,7 +62,7 @@ TEST_F(StartStopStart, SendsDualStopPairsAndFetchesThemPerStartChannel) {
     EXPECT_EQ(requests[0], "{\"chan_groups\":{\"1\":[2]},\"cmd\":\"startstop_analysis\",\"coins_time_window\":100,"
                            "\"dual_stops_groups\":{\"1\":[2,3],\"6\":[7,8]},\"duration\":3600,\"enable_t3_data\":2,"
                            "\"file_name\":\"run\",\"folder_path\":\"" +
-                               folder + "\"}\n");
+                               veltest::pathInJson(folder) + "\"}\n");
     EXPECT_EQ(requests[1], "{\"cmd\":\"fetch_startstop_dualstops_rawdata\",\"start_chan\":1}\n");
     EXPECT_FALSE(state().t3Enabled);  // only the flag value 1 keeps T3 records
     EXPECT_TRUE(state().t3ToFile);

@@ -45,7 +45,7 @@ TEST_F(TimeOfFlight, StartSendsEveryKeyWithItsTypeAndPreparesTheCountsFile) {
     ASSERT_EQ(ci_tof_analysis(handle, kLongDuration, 1, 2, 5000, 1, 3, folderText().c_str(), "run.csv"), 0);
     EXPECT_EQ(onlyRequest(), "{\"avg_times\":3,\"ch1\":1,\"ch2\":2,\"cmd\":\"tof_analysis\",\"coins_time_window\":5000,"
                              "\"duration\":3600,\"enable_t3_data\":1,\"file_name\":\"run.csv\",\"folder_path\":\"" +
-                                 folderText() + "\"}\n");
+                                 veltest::pathInJson(folderText()) + "\"}\n");
     EXPECT_EQ(veltest::readTextFile(folder() / "run_counts.csv"), kCountsHeader);
     EXPECT_TRUE(state().t3Enabled);
     EXPECT_TRUE(state().t3ToFile);
@@ -93,9 +93,9 @@ TEST_F(TimeOfFlight, StopSavesCountsThenTheG2CurveIntoTheirFiles) {
     service.replyBinary(pointPayload({{-200, 4}, {0, 17}}));
     service.replyBinary(pointPayload({{-200, 0.98}, {0, 2.41}, {200, std::numeric_limits<double>::quiet_NaN()}}));
     EXPECT_EQ(ci_stop_tof_analysis(handle), 0);
-    EXPECT_EQ(veltest::readTextFile(folder() / "run_counts.csv"), kCountsHeader + "-200,4\n0,17\n");
+    EXPECT_EQ(veltest::readTextFile(folder() / "run_counts.csv"), kCountsHeader + veltest::dataLines("-200,4\n0,17\n"));
     EXPECT_EQ(veltest::readTextFile(folder() / "run_cross_correlation.csv"),
-              kG2Header + "-200,0.98\n0,2.41\n200,nan\n");
+              kG2Header + veltest::dataLines("-200,0.98\n0,2.41\n200,nan\n"));
     const auto requests = service.requests();
     ASSERT_EQ(requests.size(), 5u);
     EXPECT_EQ(requests[2],
