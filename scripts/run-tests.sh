@@ -2,13 +2,14 @@
 # The whole test suite from scratch: installs the dependencies, then configures,
 # builds and runs CTest for the default, asan, tsan and m32 presets (m32 is the
 # 32-bit library with the whole suite built 32-bit; its export check compares
-# with the default preset's library, so default runs first), then the Windows
-# DLLs cross-built with mingw-w64: win64 with its tests under wine64 against
-# the default preset's simulator, win32 built, its tests run where a 32-bit
-# wine is installed. Then every fuzz
-# target runs for FUZZ_SECONDS seconds (default 30; 0 skips them) through
-# scripts/fuzz.sh, two at a time (FUZZ_JOBS).
+# with the default preset's library, so default runs first); then the Python
+# package installed into a venv and tested there. Then every fuzz target runs
+# for FUZZ_SECONDS seconds (default 30; 0 skips them) through scripts/fuzz.sh,
+# two at a time (FUZZ_JOBS). The Windows DLLs cross-built with mingw-w64 run
+# when named: win64 with its tests under wine64 against the default preset's
+# simulator, win32 built, its tests run where a 32-bit wine is installed.
 #   scripts/run-tests.sh             default, asan, tsan and m32, then fuzzing
+#   PRESETS="win64 win32" scripts/run-tests.sh   the Windows DLLs
 #   PRESETS="tsan" scripts/run-tests.sh   any list of presets
 #   FUZZ_SECONDS=0 scripts/run-tests.sh   no fuzzing
 set -euo pipefail
