@@ -50,8 +50,7 @@ double timeFormatting(const std::vector<unsigned char>& data, uint64_t piece, st
 void benchInMemory() {
     constexpr uint64_t kInput = 64 * kMiB;
     const std::vector<unsigned char> data = noiseBytes(kInput);
-    std::printf("Hex text of 64 MiB in memory (AVX2 %s):\n",
-                ksq::hextext::avx2Usable() ? "in use" : "not available");
+    std::printf("Hex text of 64 MiB in memory (AVX2 %s):\n", ksq::hextext::avx2Usable() ? "in use" : "not available");
     std::vector<uint8_t> scalarText;
     std::vector<uint8_t> fastText;
     // One call over all 64 MiB: 136 MiB of text, bound by memory bandwidth.
@@ -140,14 +139,15 @@ void benchFileConversion() {
         out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     }
     // A session without a connection: the local conversion sends nothing.
-    auto session = std::make_shared<InstInstance>();
-    session->baseDir = scratch.path().string();
+    auto session = InstInstance::create();
+    session->context.baseDir = scratch.path().string();
     const uint64_t handle = vel::SessionRegistry::add(session);
 
     int result = 0;
     double library = 1e300;
     for (int run = 0; run < 2; ++run) {
-        library = std::min(library, timeSeconds([&] { result = ci_convert_to_hex_local(handle, "raw.bin", "raw_hex.txt"); }));
+        library =
+            std::min(library, timeSeconds([&] { result = ci_convert_to_hex_local(handle, "raw.bin", "raw_hex.txt"); }));
         fs::remove(scratch.path() / "raw_hex.txt");
     }
     // The same file traffic without formatting: the input read in 1 MiB
@@ -176,8 +176,7 @@ void benchFileConversion() {
         std::printf("  xxd failed (%d)\n", status);
     }
     printRatio("speed-up over xxd -p", xxd / library, 5.0);
-    printRateRow("hex file conversion vs xxd -p", kInput, library, xxd, "xxd -p", "256 MiB file to a file",
-                 ">= 5.00x");
+    printRateRow("hex file conversion vs xxd -p", kInput, library, xxd, "xxd -p", "256 MiB file to a file", ">= 5.00x");
 #else
     std::printf("  xxd is not installed (Debian package xxd): no baseline, no ratio\n");
 #endif

@@ -37,7 +37,8 @@ constexpr size_t kMaxReplyBytes = 60000;
 // than a reply can carry here are not run; the framing's own tests cover
 // large announced lengths.
 bool announcesOversizedPayload(const uint8_t* reply, size_t size) {
-    if (size < 4 || reply[0] == '{' || reply[0] == '[') return false;
+    if (size < 4 || reply[0] == '{' || reply[0] == '[')
+        return false;
     const uint32_t length = static_cast<uint32_t>(reply[0]) << 24 | static_cast<uint32_t>(reply[1]) << 16 |
                             static_cast<uint32_t>(reply[2]) << 8 | reply[3];
     return length > kMaxReplyBytes;
@@ -60,8 +61,8 @@ LoopbackService::LoopbackService() {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
     socklen_t length = sizeof address;
-    if (listenFd < 0 || bind(listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listenFd, 4) != 0 ||
-        getsockname(listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (listenFd < 0 || bind(listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(listenFd, 4) != 0 || getsockname(listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         std::abort();
     }
     std::ofstream(configPath) << "[server]\nserver.ip = 127.0.0.1\nserver.port = " << ntohs(address.sin_port) << "\n";
@@ -70,7 +71,8 @@ LoopbackService::LoopbackService() {
 void writeAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
         const ssize_t written = send(fd, data, size, MSG_NOSIGNAL);
-        if (written <= 0) return;
+        if (written <= 0)
+            return;
         data += written;
         size -= static_cast<size_t>(written);
     }
@@ -79,12 +81,20 @@ void writeAll(int fd, const uint8_t* data, size_t size) {
 vel::analysis::RecordFetch recordFetch(uint8_t selector) {
     using namespace vel::analysis;
     static const RecordLayout* const layouts[] = {&kT2Records, &kT3Records, &kPulseRecords, &kNCoinsRecords};
-    return RecordFetch{{{"cmd", "fetch_records"}}, *layouts[selector % 4], "Fetch records failed", "Fetch records",
+    return RecordFetch{{{"cmd", "fetch_records"}},
+                       *layouts[selector % 4],
+                       "Fetch records failed",
+                       "Fetch records",
                        std::chrono::milliseconds(0)};
 }
 
 // The call the client makes; its reply is already waiting on the connection.
 void makeCall(uint64_t handle, uint8_t selector) {
+    const vel::SessionPtr kept = vel::SessionRegistry::lookup(handle);
+    if (!kept) {
+        return;
+    }
+    const vel::SessionContext& session = kept->context;
     const nlohmann::json request{{"cmd", "get_value"}, {"channel", 1}};
     int i32 = 0;
     int other = 0;
@@ -94,35 +104,61 @@ void makeCall(uint64_t handle, uint8_t selector) {
     char otherText[8];
     int count = 0;
     switch (selector % 18) {
-        case 0: vel::callPlain(handle, request); break;
-        case 1: vel::callWithI32Value(handle, request, &i32); break;
-        case 2: vel::callWithF64Value(handle, request, &f64); break;
-        case 3: vel::callWithBoolValue(handle, request, &flag); break;
-        case 4: vel::callWithStringValue(handle, request, text, sizeof text); break;
-        case 5: vel::callWithIpValue(handle, request, text, sizeof text, otherText, sizeof otherText); break;
-        case 6: vel::callWithMacValue(handle, request, otherText, sizeof otherText); break;
-        case 7: vel::callWithNetportValue(handle, request, &i32, &other); break;
-        case 8: vel::callReturningInt(handle, request); break;
-        case 9: std::free(vel::analysis::fetchIntegerPairs(handle, "fetch_processdata", &count)); break;
-        case 10: std::free(vel::analysis::fetchDoublePairs(handle, "fetch_processdata", &count)); break;
+        case 0:
+            vel::callPlain(session, request);
+            break;
+        case 1:
+            vel::callWithI32Value(session, request, &i32);
+            break;
+        case 2:
+            vel::callWithF64Value(session, request, &f64);
+            break;
+        case 3:
+            vel::callWithBoolValue(session, request, &flag);
+            break;
+        case 4:
+            vel::callWithStringValue(session, request, text, sizeof text);
+            break;
+        case 5:
+            vel::callWithIpValue(session, request, text, sizeof text, otherText, sizeof otherText);
+            break;
+        case 6:
+            vel::callWithMacValue(session, request, otherText, sizeof otherText);
+            break;
+        case 7:
+            vel::callWithNetportValue(session, request, &i32, &other);
+            break;
+        case 8:
+            vel::callReturningInt(session, request);
+            break;
+        case 9:
+            std::free(vel::analysis::fetchIntegerPairs(session, "fetch_processdata", &count));
+            break;
+        case 10:
+            std::free(vel::analysis::fetchDoublePairs(session, "fetch_processdata", &count));
+            break;
         case 11: {
             DEVICE_INFO devices[3];
             ci_get_devices(handle, devices, 3);
             break;
         }
-        case 12: ci_get_device_num(handle); break;
-        case 13: ci_get_device(handle, selector / 18 % 3, &i32, text, sizeof text); break;
+        case 12:
+            ci_get_device_num(handle);
+            break;
+        case 13:
+            ci_get_device(handle, selector / 18 % 3, &i32, text, sizeof text);
+            break;
         case 14: {
             DEVICE_STATUS status;
             ci_get_device_status(handle, &status);
             break;
         }
-        case 15: ci_get_device_temp(handle, &i32); break;
+        case 15:
+            ci_get_device_temp(handle, &i32);
+            break;
         default: {
             std::vector<int64_t> values;
-            if (auto session = vel::SessionRegistry::lookup(handle)) {
-                vel::analysis::fetchRecordBatch(*session, handle, recordFetch(selector / 18), values);
-            }
+            vel::analysis::fetchRecordBatch(session, kept->analysis, recordFetch(selector / 18), values);
             break;
         }
     }
@@ -131,13 +167,17 @@ void makeCall(uint64_t handle, uint8_t selector) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0) return 0;
-    if (announcesOversizedPayload(data + 1, size - 1)) return -1;  // kept out of the corpus
+    if (size == 0)
+        return 0;
+    if (announcesOversizedPayload(data + 1, size - 1))
+        return -1;  // kept out of the corpus
     static const LoopbackService loopback;
     const uint64_t handle = ci_create(loopback.configPath.c_str(), loopback.baseDir.path().c_str());
-    if (handle == 0) std::abort();
+    if (handle == 0)
+        std::abort();
     const int peer = accept(loopback.listenFd, nullptr, nullptr);
-    if (peer < 0) std::abort();
+    if (peer < 0)
+        std::abort();
     // Closing with the request unread resets the connection, so no port is
     // left waiting and a long run cannot run out of them.
     const linger reset{1, 0};

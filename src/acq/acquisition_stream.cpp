@@ -1,9 +1,8 @@
 #include "acq/acquisition_stream.h"
 
 #include "acq/local_acquisition.h"
-#include "api/export_boundary.h"
+#include "core/session_context.h"
 #include "core/string_utils.h"
-#include "api/inst_instance.h"
 #include "net/call_kinds.h"
 #include "net/command_request.h"
 #include "net/frame.h"
@@ -62,15 +61,15 @@ private:
 };
 
 // The polling loop; returns when a stop is requested or the thread gives up.
-void pollRawData(uint64_t handle, AcquisitionState& acquisition) {
+void pollRawData(const SessionContext& session, AcquisitionState& acquisition) {
     pauseUnlessStopped(acquisition, kFirstPollDelay);
     int failedPolls = 0;
     int emptyPolls = 0;
     RawBytes chunk;
     while (!acquisition.stopRequested.load()) {
-        if (fetchRawChunk(handle, chunk) != 0) {
+        if (fetchRawChunk(session, chunk) != 0) {
             if (++failedPolls >= kMaxFailedPolls) {
-                logError(handle, "Fetch raw data failed, stopping acq raw data thread");
+                session.logError("Fetch raw data failed, stopping acq raw data thread");
                 return;
             }
             pauseUnlessStopped(acquisition, kPollPause);
@@ -79,8 +78,7 @@ void pollRawData(uint64_t handle, AcquisitionState& acquisition) {
         failedPolls = 0;
         if (chunk.empty()) {
             if (++emptyPolls >= kMaxEmptyPolls) {
-                logForSession(handle, spdlog::level::info,
-                              "No data received for a while, stopping acq raw data thread");
+                session.log(spdlog::level::info, "No data received for a while, stopping acq raw data thread");
                 return;
             }
             pauseUnlessStopped(acquisition, kPollPause);
@@ -93,14 +91,11 @@ void pollRawData(uint64_t handle, AcquisitionState& acquisition) {
 
 // The acquisition thread's body. Whatever ends it, the stop flag is left set
 // and the local writer thread is woken to drain what is left.
-void runAcquisitionThread(uint64_t handle, AcquisitionState& acquisition) noexcept {
-    try {
-        pollRawData(handle, acquisition);
-    } catch (const std::exception& e) {
-        logOperationException(handle, kAcquisitionThreadName, e);
-    } catch (...) {
-        logOperationUnknownException(handle, kAcquisitionThreadName);
-    }
+void runAcquisitionThread(const SessionContext& session, AcquisitionState& acquisition) noexcept {
+    guardOperation(session, 0, kAcquisitionThreadName, [&] {
+        pollRawData(session, acquisition);
+        return 0;
+    });
     acquisition.stopRequested = true;
     {
         std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
@@ -111,22 +106,13 @@ void runAcquisitionThread(uint64_t handle, AcquisitionState& acquisition) noexce
 
 }  // namespace
 
-void resetAcquisition(uint64_t handle) {
-    SessionPtr session = SessionRegistry::lookup(handle);
-    if (!session) {
-        return;
-    }
-    stopAcquisitionThreads(handle);
-    closeLocalWriter(session->acquisition);
+void resetAcquisition(const SessionContext& session, AcquisitionState& acquisition) {
+    stopAcquisitionThreads(session, acquisition);
+    closeLocalWriter(acquisition);
 }
 
-int stopAcquisitionThreads(uint64_t handle) {
-    try {
-        SessionPtr session = SessionRegistry::lookup(handle);
-        if (!session) {
-            return -1;
-        }
-        AcquisitionState& acquisition = session->acquisition;
+int stopAcquisitionThreads(const SessionContext& session, AcquisitionState& acquisition) {
+    return guardOperation(session, -1, "Stop acquisition thread", [&] {
         std::lock_guard<std::mutex> control(acquisition.controlMutex);
         acquisition.stopRequested = true;
         wakeAllWaiters(acquisition);
@@ -134,20 +120,11 @@ int stopAcquisitionThreads(uint64_t handle) {
         acquisition.acquisitionThread.join();
         acquisition.localWriterThread.join();
         return 0;
-    } catch (const std::exception& e) {
-        logOperationException(handle, "Stop acquisition thread", e);
-    } catch (...) {
-        logOperationUnknownException(handle, "Stop acquisition thread");
-    }
-    return -1;
+    });
 }
 
-int startAcquisitionThread(uint64_t handle) {
-    SessionPtr session = SessionRegistry::lookup(handle);
-    if (!session) {
-        return -1;
-    }
-    AcquisitionState& acquisition = session->acquisition;
+int startAcquisitionThread(const SessionContext& session, AcquisitionState& acquisition) {
+    std::shared_ptr<AcquisitionState> keep = shareSessionPart(session, acquisition);
     std::lock_guard<std::mutex> control(acquisition.controlMutex);
     if (acquisition.acquisitionThread.running()) {
         // Another start on this session got past its reset at the same time:
@@ -170,9 +147,9 @@ int startAcquisitionThread(uint64_t handle) {
     try {
         // The thread keeps its session alive; when it drops the last reference,
         // the session's thread object detaches it instead of joining itself.
-        acquisition.acquisitionThread = WorkerThread([session, handle]() mutable {
-            runAcquisitionThread(handle, session->acquisition);
-            session.reset();
+        acquisition.acquisitionThread = WorkerThread([keep, &session]() mutable {
+            runAcquisitionThread(session, *keep);
+            keep.reset();
         });
     } catch (...) {
         std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
@@ -182,30 +159,27 @@ int startAcquisitionThread(uint64_t handle) {
     return 0;
 }
 
-int fetchRawChunk(uint64_t handle, RawBytes& chunk) {
+int fetchRawChunk(const SessionContext& session, RawBytes& chunk) {
     chunk.clear();
-    try {
-        SessionPtr session = SessionRegistry::lookup(handle);
-        if (!session || !session->connection) {
-            return -1;
-        }
+    if (!session.connection) {
+        return -1;
+    }
+    const int status = guardOperation(session, -1, "Fetch RAW data", [&] {
         RawChunkReader reader(chunk);
-        const CommandResponse response = session->connection->sendJson(commandRequest("fetch_rawdata"), reader);
+        const CommandResponse response = exchange(session, commandRequest("fetch_rawdata"), reader);
         if (response.isJson()) {
             // The reply comes from the peer: text that is not valid UTF-8 is
             // replaced rather than allowed to fail the log line.
             const std::string reply = response.getJson().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-            logError(handle, "Fetch raw data failed:" + reply);
+            session.logError("Fetch raw data failed:" + reply);
             return -1;
         }
         return 0;
-    } catch (const std::exception& e) {
-        logOperationException(handle, "Fetch RAW data", e);
-    } catch (...) {
-        logOperationUnknownException(handle, "Fetch RAW data");
+    });
+    if (status != 0) {
+        chunk.clear();
     }
-    chunk.clear();
-    return -1;
+    return status;
 }
 
 void appendToRawBuffer(AcquisitionState& acquisition, RawBytes& chunk) {
@@ -246,79 +220,67 @@ char* takeRawBacklog(RawBytes& buffer, size_t maxBytes, int& size) {
     return block;
 }
 
-int acquireRawData(uint64_t handle, int dataMode, int duration, const char* folderPath, const char* fileName,
-                   int maxVolumeSize, uint8_t forceClose) {
-    if (duration < 1) {
-        return -1;
+int acquireRawData(const SessionContext& session, AcquisitionState& acquisition, int dataMode, int duration,
+                   const char* folderPath, const char* fileName, int maxVolumeSize, uint8_t forceClose) {
+    resetAcquisition(session, acquisition);
+    const int status = callPlain(session, {{"cmd", "acq_rawdata"},
+                                           {"data_mode", dataMode},
+                                           {"duration", duration},
+                                           {"folder_path", ksq::CStringUtils::safe_string(folderPath)},
+                                           {"file_name", ksq::CStringUtils::safe_string(fileName)},
+                                           {"max_volume_size", maxVolumeSize},
+                                           {"force_close", forceClose == 1}});
+    if (status != 0) {
+        return status;
     }
-    return withSession(handle, -1, "Acq raw data", [&](InstInstance&) {
-        resetAcquisition(handle);
-        const int status = callPlain(handle, {{"cmd", "acq_rawdata"},
-                                              {"data_mode", dataMode},
-                                              {"duration", duration},
-                                              {"folder_path", ksq::CStringUtils::safe_string(folderPath)},
-                                              {"file_name", ksq::CStringUtils::safe_string(fileName)},
-                                              {"max_volume_size", maxVolumeSize},
-                                              {"force_close", forceClose == 1}});
-        if (status != 0) {
-            return status;
-        }
-        if (!ksq::CStringUtils::isEmpty(fileName)) {
-            return 0;  // the service stores the data itself
-        }
-        return startAcquisitionThread(handle);
-    });
+    if (!ksq::CStringUtils::isEmpty(fileName)) {
+        return 0;  // the service stores the data itself
+    }
+    return startAcquisitionThread(session, acquisition);
 }
 
-char* fetchRawData(uint64_t handle, int* size, int timeoutMs) {
-    if (size != nullptr) {
-        *size = 0;
+char* fetchRawData(AcquisitionState& acquisition, int* size, int timeoutMs) {
+    if (hasLocalWriter(acquisition)) {
+        return nullptr;  // the stream goes to the volume files
     }
-    return withSession(handle, static_cast<char*>(nullptr), "Fetch raw data", [&](InstInstance& session) -> char* {
-        AcquisitionState& acquisition = session.acquisition;
-        if (hasLocalWriter(acquisition)) {
-            return nullptr;  // the stream goes to the volume files
+    const auto start = Clock::now();
+    Clock::duration pause = kFirstFetchPause;
+    std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
+    for (;;) {
+        if (!acquisition.rawBuffer) {
+            return nullptr;
         }
-        const auto start = Clock::now();
-        Clock::duration pause = kFirstFetchPause;
-        std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
-        for (;;) {
-            if (!acquisition.rawBuffer) {
-                return nullptr;
+        // Bytes already received are handed over even when the
+        // acquisition has ended; a failed allocation waits like no data.
+        int taken = 0;
+        if (char* block = takeRawBacklog(*acquisition.rawBuffer, kMaxRawBlockBytes, taken)) {
+            if (size != nullptr) {
+                *size = taken;
             }
-            // Bytes already received are handed over even when the
-            // acquisition has ended; a failed allocation waits like no data.
-            int taken = 0;
-            if (char* block = takeRawBacklog(*acquisition.rawBuffer, kMaxRawBlockBytes, taken)) {
-                if (size != nullptr) {
-                    *size = taken;
-                }
-                acquisition.backlogShrunk.notify_one();
-                return block;
-            }
-            if (acquisition.rawBuffer->empty() && acquisition.stopRequested.load()) {
-                return nullptr;
-            }
-            if (Clock::now() - start > std::chrono::milliseconds(timeoutMs)) {
-                return nullptr;
-            }
-            // Woken as soon as a chunk arrives or the acquisition ends; the
-            // growing pause only bounds each wait, as a poll would.
-            acquisition.dataReady.wait_for(lock, pause, [&] {
-                return !acquisition.rawBuffer || !acquisition.rawBuffer->empty() || acquisition.stopRequested.load();
-            });
-            pause = std::min<Clock::duration>(pause * 2, kLongestFetchPause);
+            acquisition.backlogShrunk.notify_one();
+            return block;
         }
-    });
+        if (acquisition.rawBuffer->empty() && acquisition.stopRequested.load()) {
+            return nullptr;
+        }
+        if (Clock::now() - start > std::chrono::milliseconds(timeoutMs)) {
+            return nullptr;
+        }
+        // Woken as soon as a chunk arrives or the acquisition ends; the
+        // growing pause only bounds each wait, as a poll would.
+        acquisition.dataReady.wait_for(lock, pause, [&] {
+            return !acquisition.rawBuffer || !acquisition.rawBuffer->empty() || acquisition.stopRequested.load();
+        });
+        pause = std::min<Clock::duration>(pause * 2, kLongestFetchPause);
+    }
 }
 
-int stopAcquisition(uint64_t handle) {
+int stopAcquisition(const SessionContext& session, AcquisitionState& acquisition) {
     // The service is told first; the local writer still drains what arrives
     // until the threads are joined.
-    const int status = callPlain(handle, {{"cmd", "stop_acq"}});
-    return withSession(handle, -1, "Stop acq", [&](InstInstance& session) {
-        AcquisitionState& acquisition = session.acquisition;
-        stopAcquisitionThreads(handle);
+    const int status = callPlain(session, {{"cmd", "stop_acq"}});
+    {
+        stopAcquisitionThreads(session, acquisition);
         {
             std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
             acquisition.rawBuffer.reset();  // unfetched bytes are dropped
@@ -327,7 +289,7 @@ int stopAcquisition(uint64_t handle) {
         std::lock_guard<std::mutex> control(acquisition.controlMutex);
         acquisition.acquisitionThread.join();
         return status;
-    });
+    }
 }
 
 }  // namespace vel

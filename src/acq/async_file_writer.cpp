@@ -222,13 +222,12 @@ bool AsyncFileWriter::switchToNextVolume() {
     const uint64_t expandStep = platform_ ? platform_->expandStep() : kDefaultMapSize;
     closeCurrentVolumeLocked();
     volumeIndex_.fetch_add(1);
-    const uint64_t initial = maxVolumeBytes_ > 0
-                                 ? std::min(static_cast<uint64_t>(maxVolumeBytes_), initialMapSize_)
-                                 : initialMapSize_;
+    const uint64_t initial =
+        maxVolumeBytes_ > 0 ? std::min(static_cast<uint64_t>(maxVolumeBytes_), initialMapSize_) : initialMapSize_;
     try {
         openCurrentVolume(initial, expandStep);
     } catch (...) {
-        return false;
+        return false;  // the caller reports the volume that could not be opened
     }
     return true;
 }
@@ -262,6 +261,7 @@ void AsyncFileWriter::runWorker() {
         } catch (const std::exception& e) {
             std::cerr << "File writer task exception: " << e.what() << '\n';
         } catch (...) {
+            // The worker's one catch-all; writer errors go to the standard error stream.
             std::cerr << "File writer task unknown exception\n";
         }
     }

@@ -1,9 +1,8 @@
 #include "acq/count_rate_recording.h"
 
-#include "api/export_boundary.h"
-#include "api/inst_instance.h"
 #include "core/io_utils.h"
 #include "core/output_file_path.h"
+#include "core/session_context.h"
 #include "core/string_utils.h"
 #include "net/call_kinds.h"
 
@@ -43,8 +42,8 @@ namespace {
 constexpr const char* kRecordingExtension = ".csv";
 constexpr const char* kRecordingHeader = "timestamp, channel_no, cps";
 
-RateRecording& recordingOf(InstInstance& session, const RateRecordingKind& kind) {
-    return session.countRates.*kind.state;
+RateRecording& recordingOf(CountRateRecordingState& rates, const RateRecordingKind& kind) {
+    return rates.*kind.state;
 }
 
 // Asks the running timer (if any) to end, waits for it and releases it. The
@@ -62,35 +61,27 @@ void endTimer(RateRecording& recording) {
 // True when the duration passed, false when a stop was requested first.
 bool waitForDuration(RateRecording& recording, std::chrono::steady_clock::time_point deadline) {
     std::unique_lock<std::mutex> lock(recording.stateMutex);
-    const bool stopped =
-        recording.stopSignal.wait_until(lock, deadline, [&] { return recording.stopRequested; });
+    const bool stopped = recording.stopSignal.wait_until(lock, deadline, [&] { return recording.stopRequested; });
     return !stopped;
 }
 
 // The recording timer's whole life: wait, then save unless someone saved first.
-void runTimer(const std::shared_ptr<InstInstance>& session, uint64_t handle, const RateRecordingKind& kind,
+void runTimer(const SessionContext& session, CountRateRecordingState& rates, const RateRecordingKind& kind,
               std::chrono::steady_clock::time_point deadline) noexcept {
-    try {
-        RateRecording& recording = recordingOf(*session, kind);
-        if (!waitForDuration(recording, deadline)) {
-            return;
+    guardOperation(session, 0, kind.timerName, [&] {
+        RateRecording& recording = recordingOf(rates, kind);
+        if (waitForDuration(recording, deadline) && !recording.saved.exchange(true)) {
+            saveRateRecording(session, rates, kind);
         }
-        if (recording.saved.exchange(true)) {
-            return;
-        }
-        saveRateRecording(handle, kind);
-    } catch (const std::exception& e) {
-        logOperationException(handle, kind.timerName, e);
-    } catch (...) {
-        logOperationUnknownException(handle, kind.timerName);
-    }
+        return 0;
+    });
 }
 
 }  // namespace
 
-int startRateRecording(InstInstance& session, uint64_t handle, const RateRecordingKind& kind, int duration,
-                       const char* folder, const char* fileName) {
-    RateRecording& recording = recordingOf(session, kind);
+int startRateRecording(const SessionContext& session, CountRateRecordingState& rates, const RateRecordingKind& kind,
+                       int duration, const char* folder, const char* fileName) {
+    RateRecording& recording = recordingOf(rates, kind);
     std::lock_guard<std::mutex> control(recording.controlMutex);
 
     // The earlier recording of this kind ends unsaved. It ends before the new
@@ -103,7 +94,7 @@ int startRateRecording(InstInstance& session, uint64_t handle, const RateRecordi
         recording.fileName = ksq::CStringUtils::safe_string(fileName);
     }
 
-    const int status = callPlain(handle, {{"cmd", kind.startCommand}});
+    const int status = callPlain(session, {{"cmd", kind.startCommand}});
     if (status != 0) {
         return status;
     }
@@ -117,14 +108,14 @@ int startRateRecording(InstInstance& session, uint64_t handle, const RateRecordi
     // The timer holds the session until it ends (at the deadline or on a stop,
     // whichever comes first); starts and stops of this kind join it.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(duration);
-    recording.timer = WorkerThread([keep = session.shared_from_this(), handle, &kind, deadline] {
-        runTimer(keep, handle, kind, deadline);
+    recording.timer = WorkerThread([keep = shareSessionPart(session, rates), &session, &kind, deadline] {
+        runTimer(session, *keep, kind, deadline);
     });
     return 0;
 }
 
-int stopRateRecording(InstInstance& session, uint64_t handle, const RateRecordingKind& kind) {
-    RateRecording& recording = recordingOf(session, kind);
+int stopRateRecording(const SessionContext& session, CountRateRecordingState& rates, const RateRecordingKind& kind) {
+    RateRecording& recording = recordingOf(rates, kind);
     // Held through the save, so a start on another thread cannot slip a new
     // recording in between the end of this one and its fetch.
     std::lock_guard<std::mutex> control(recording.controlMutex);
@@ -132,21 +123,22 @@ int stopRateRecording(InstInstance& session, uint64_t handle, const RateRecordin
     if (recording.saved.exchange(true)) {
         return 0;
     }
-    return saveRateRecording(handle, kind);
+    return saveRateRecording(session, rates, kind);
 }
 
-int saveRateRecording(uint64_t handle, const RateRecordingKind& kind) noexcept {
-    return withSession(handle, -1, kind.saveOperation, [&](InstInstance& session) {
-        if (!session.connection) {
-            return -1;
-        }
+int saveRateRecording(const SessionContext& session, CountRateRecordingState& rates,
+                      const RateRecordingKind& kind) noexcept {
+    if (!session.connection) {
+        return -1;
+    }
+    return guardOperation(session, -1, kind.saveOperation, [&] {
         const CommandResponse response = exchange(session, {{"cmd", kind.fetchCommand}});
         if (response.isJson()) {
-            logError(handle, kind.fetchFailureMessage);
+            session.logError(kind.fetchFailureMessage);
             return -1;
         }
 
-        RateRecording& recording = recordingOf(session, kind);
+        RateRecording& recording = recordingOf(rates, kind);
         std::string folder;
         std::string fileName;
         {
@@ -157,12 +149,12 @@ int saveRateRecording(uint64_t handle, const RateRecordingKind& kind) noexcept {
         const std::string path = makeOutputFilePath(folder.c_str(), fileName.c_str(), kRecordingExtension, "",
                                                     session.baseDir, kind.defaultFileName);
         if (path.empty()) {
-            logError(handle, kind.pathFailureMessage);
+            session.logError(kind.pathFailureMessage);
             return -1;
         }
         // The service formats the rows; they are stored exactly as received.
         if (!ksq::CIOUtils::writeFile(path, kRecordingHeader, response.getBinary(), false)) {
-            logError(handle, std::string(kind.writeFailureMessage) + path);
+            session.logError(std::string(kind.writeFailureMessage) + path);
             return -1;
         }
         return 0;

@@ -15,9 +15,9 @@
 #include <mutex>
 #include <string>
 
-class InstInstance;
-
 namespace vel {
+
+class SessionContext;
 
 // The state of one kind of recording in a session.
 //
@@ -73,16 +73,17 @@ extern const RateRecordingKind kCoinsRateRecording;
 // running timer, sends the start command and, when it answers 0, starts a new
 // timer. Returns the start command's status. folder and fileName may be null.
 // The caller has checked the duration.
-int startRateRecording(InstInstance& session, uint64_t handle, const RateRecordingKind& kind, int duration,
-                       const char* folder, const char* fileName);
+int startRateRecording(const SessionContext& session, CountRateRecordingState& rates, const RateRecordingKind& kind,
+                       int duration, const char* folder, const char* fileName);
 
 // Ends the kind's timer and saves the recording unless it has been saved
 // already (then 0, nothing sent).
-int stopRateRecording(InstInstance& session, uint64_t handle, const RateRecordingKind& kind);
+int stopRateRecording(const SessionContext& session, CountRateRecordingState& rates, const RateRecordingKind& kind);
 
-// Fetches the recorded rows and writes the CSV file: 0, or -1 (logged) when
-// the session is gone (not logged), the fetch is answered by JSON, no path can
-// be formed, the file cannot be written or the exchange fails.
-int saveRateRecording(uint64_t handle, const RateRecordingKind& kind) noexcept;
+// Fetches the recorded rows and writes the CSV file: 0, or -1 when the session
+// has no connection (not logged), the fetch is answered by JSON, no path can
+// be formed, the file cannot be written or the exchange fails (logged).
+int saveRateRecording(const SessionContext& session, CountRateRecordingState& rates,
+                      const RateRecordingKind& kind) noexcept;
 
 }  // namespace vel

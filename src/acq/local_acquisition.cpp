@@ -2,7 +2,6 @@
 
 #include "acq/acquisition_stream.h"
 #include "acq/async_file_writer.h"
-#include "api/export_boundary.h"
 #include "core/io_utils.h"
 #include "core/string_utils.h"
 #include "net/call_kinds.h"
@@ -29,9 +28,8 @@ void drainIntoWriter(AcquisitionState& acquisition) {
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(acquisition.rawBufferMutex);
-            acquisition.dataReady.wait(lock, [&] {
-                return !acquisition.acquisitionThreadRunning || hasBytes(acquisition.rawBuffer);
-            });
+            acquisition.dataReady.wait(
+                lock, [&] { return !acquisition.acquisitionThreadRunning || hasBytes(acquisition.rawBuffer); });
             if (!hasBytes(acquisition.rawBuffer)) {
                 return;  // the acquisition has ended and everything is written
             }
@@ -57,21 +55,18 @@ void stopHoldingBack(AcquisitionState& acquisition) noexcept {
     acquisition.backlogShrunk.notify_all();
 }
 
-void runLocalWriterThread(uint64_t handle, AcquisitionState& acquisition) noexcept {
-    try {
+void runLocalWriterThread(const SessionContext& session, AcquisitionState& acquisition) noexcept {
+    guardOperation(session, 0, kLocalWriterThreadName, [&] {
         drainIntoWriter(acquisition);
         closeLocalWriter(acquisition);
-    } catch (const std::exception& e) {
-        logOperationException(handle, kLocalWriterThreadName, e);
-    } catch (...) {
-        logOperationUnknownException(handle, kLocalWriterThreadName);
-    }
+        return 0;
+    });
     // Whatever ended the writer, the acquisition thread must not wait for it.
     stopHoldingBack(acquisition);
 }
 
-void startLocalWriterThread(InstInstance& session, uint64_t handle) {
-    AcquisitionState& acquisition = session.acquisition;
+void startLocalWriterThread(const SessionContext& session, AcquisitionState& acquisition) {
+    std::shared_ptr<AcquisitionState> keep = shareSessionPart(session, acquisition);
     std::lock_guard<std::mutex> control(acquisition.controlMutex);
     {
         std::lock_guard<std::mutex> lock(acquisition.rawBufferMutex);
@@ -80,9 +75,9 @@ void startLocalWriterThread(InstInstance& session, uint64_t handle) {
     // Holds a shared reference, like the acquisition thread: the session
     // cannot go away under it even after ci_destroy.
     try {
-        acquisition.localWriterThread = WorkerThread([self = session.shared_from_this(), handle]() mutable {
-            runLocalWriterThread(handle, self->acquisition);
-            self.reset();
+        acquisition.localWriterThread = WorkerThread([keep, &session]() mutable {
+            runLocalWriterThread(session, *keep);
+            keep.reset();
         });
     } catch (...) {
         stopHoldingBack(acquisition);
@@ -94,12 +89,12 @@ void startLocalWriterThread(InstInstance& session, uint64_t handle) {
 
 std::string rawFileExtension(int dataFormat) {
     switch (dataFormat) {
-    case 1:
-        return ".dat";
-    case 2:
-        return ".csv";
-    default:
-        return ".bin";
+        case 1:
+            return ".dat";
+        case 2:
+            return ".csv";
+        default:
+            return ".bin";
     }
 }
 
@@ -126,54 +121,48 @@ bool hasLocalWriter(AcquisitionState& acquisition) {
     return acquisition.localWriter != nullptr;
 }
 
-int acquireRawDataLocal(uint64_t handle, int dataMode, int duration, const char* folderPath,
-                        const char* fileName, int maxVolumeSize, uint8_t forceClose) {
-    if (duration < 1) {
+int acquireRawDataLocal(const SessionContext& session, AcquisitionState& acquisition, int dataMode, int duration,
+                        const char* folderPath, const char* fileName, int maxVolumeSize, uint8_t forceClose) {
+    resetAcquisition(session, acquisition);
+    const int status = callPlain(
+        session,
+        {{"cmd", "acq_rawdata"}, {"data_mode", dataMode}, {"duration", duration}, {"force_close", forceClose == 1}});
+    // Only a failed exchange stops here; a service code still starts the stream.
+    if (status == -1) {
         return -1;
     }
-    return withSession(handle, -1, "Acq raw data local", [&](InstInstance& session) {
-        resetAcquisition(handle);
-        const int status = callPlain(handle, {{"cmd", "acq_rawdata"},
-                                              {"data_mode", dataMode},
-                                              {"duration", duration},
-                                              {"force_close", forceClose == 1}});
-        // Only a failed exchange stops here; a service code still starts the stream.
-        if (status == -1) {
-            return -1;
-        }
-        if (startAcquisitionThread(handle) == -1) {
-            return -1;
-        }
-        if (ksq::CStringUtils::isEmpty(fileName)) {
-            return 0;
-        }
-
-        const int dataFormat = callReturningInt(handle, {{"cmd", "get_acq_dataformat"}});
-        std::string name = fileName;
-        ksq::CIOUtils::prepareFileName(name, rawFileExtension(dataFormat));
-        const std::string folder = ksq::CStringUtils::isEmpty(folderPath) ? kDefaultRawFolder : folderPath;
-        const std::string fullFolder = ksq::CIOUtils::resolveBasePath(folder, session.baseDir);
-        if (fullFolder.empty()) {
-            logError(handle, "Get full folder path failed");
-            return -1;
-        }
-        const std::string path = fullFolder + "/" + name;
-
-        // Without a writer the acquisition keeps running: its data can still
-        // be taken with ci_fetch_rawdata.
-        try {
-            const uint64_t mapSize = localVolumeMapSize(maxVolumeSize);
-            auto writer = std::make_shared<ksq::AsyncFileWriter>(path, maxVolumeSize, mapSize, mapSize);
-            std::lock_guard<std::mutex> lock(session.acquisition.writerMutex);
-            session.acquisition.localWriter = std::move(writer);
-            session.acquisition.localOutputPath = path;
-        } catch (const std::exception& e) {
-            logError(handle, std::string("Writer creation failed: ") + e.what());
-            return -1;
-        }
-        startLocalWriterThread(session, handle);
+    if (startAcquisitionThread(session, acquisition) == -1) {
+        return -1;
+    }
+    if (ksq::CStringUtils::isEmpty(fileName)) {
         return 0;
-    });
+    }
+
+    const int dataFormat = callReturningInt(session, {{"cmd", "get_acq_dataformat"}});
+    std::string name = fileName;
+    ksq::CIOUtils::prepareFileName(name, rawFileExtension(dataFormat));
+    const std::string folder = ksq::CStringUtils::isEmpty(folderPath) ? kDefaultRawFolder : folderPath;
+    const std::string fullFolder = ksq::CIOUtils::resolveBasePath(folder, session.baseDir);
+    if (fullFolder.empty()) {
+        session.logError("Get full folder path failed");
+        return -1;
+    }
+    const std::string path = fullFolder + "/" + name;
+
+    // Without a writer the acquisition keeps running: its data can still
+    // be taken with ci_fetch_rawdata.
+    try {
+        const uint64_t mapSize = localVolumeMapSize(maxVolumeSize);
+        auto writer = std::make_shared<ksq::AsyncFileWriter>(path, maxVolumeSize, mapSize, mapSize);
+        std::lock_guard<std::mutex> lock(acquisition.writerMutex);
+        acquisition.localWriter = std::move(writer);
+        acquisition.localOutputPath = path;
+    } catch (const std::exception& e) {
+        session.logError(std::string("Writer creation failed: ") + e.what());
+        return -1;
+    }
+    startLocalWriterThread(session, acquisition);
+    return 0;
 }
 
 }  // namespace vel

@@ -11,11 +11,10 @@
 // is joined under the acquisition control lock by the stops and the next start.
 
 #include "acq/acquisition_state.h"
+#include "core/session_context.h"
 
 #include <cstdint>
 #include <string>
-
-class InstInstance;
 
 namespace vel {
 
@@ -31,10 +30,11 @@ std::string rawFileExtension(int dataFormat);
 inline constexpr uint64_t kLocalVolumeMapBytes = sizeof(void*) >= 8 ? uint64_t{1} << 30 : uint64_t{64} << 20;
 uint64_t localVolumeMapSize(int maxVolumeSize);
 
-// The work of ci_acq_rawdata_local. fileName null or empty: the acquisition
-// runs without files and its data is taken with ci_fetch_rawdata.
-int acquireRawDataLocal(uint64_t handle, int dataMode, int duration, const char* folderPath,
-                        const char* fileName, int maxVolumeSize, uint8_t forceClose);
+// The work of ci_acq_rawdata_local (duration checked by the caller). fileName
+// null or empty: the acquisition runs without files and its data is taken
+// with ci_fetch_rawdata.
+int acquireRawDataLocal(const SessionContext& session, AcquisitionState& acquisition, int dataMode, int duration,
+                        const char* folderPath, const char* fileName, int maxVolumeSize, uint8_t forceClose);
 
 // Under the writer lock: flushes, closes and releases the local writer when
 // there is one, and clears the local output path.

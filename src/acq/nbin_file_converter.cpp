@@ -11,8 +11,7 @@
 
 using ksq::CIOUtils;
 
-NBinFileConverter::NBinFileConverter(const std::string& binFile, const std::string& hexFile,
-                                     const std::string& baseDir)
+NBinFileConverter::NBinFileConverter(const std::string& binFile, const std::string& hexFile, const std::string& baseDir)
     : binFile_(binFile), hexFile_(hexFile), baseDir_(baseDir) {
     if (!hexFile_.empty() && hexFile_ != binFile_) {
         if (!CIOUtils::hasFileSuffix(hexFile_)) {
@@ -33,6 +32,7 @@ bool NBinFileConverter::convert() {
     } catch (const std::exception& e) {
         std::cerr << "Convert RAW binary file error: " << e.what() << std::endl;
     } catch (...) {
+        // Writer-level errors go to the standard error stream, not to the log.
         std::cerr << "Convert RAW binary file error: unknown error" << std::endl;
     }
     return false;

@@ -20,6 +20,7 @@
 // stop timer races a new start.
 
 #include "analysis/point_list.h"
+#include "core/cancellable_thread.h"
 #include "core/worker_thread.h"
 
 #include <atomic>
@@ -97,6 +98,9 @@ struct AnalysisState {
     // Declared last so they go first when the session is destroyed.
     WorkerThread rawCacheThread;
     WorkerThread rawWriterThread;
+    // The stop timer of the latest start (see analysis/stop_timer.h); ended
+    // before anything else when the session goes.
+    CancellableThread stopTimer;
 };
 
 }  // namespace vel

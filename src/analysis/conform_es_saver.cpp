@@ -2,14 +2,15 @@
 // time-difference histogram, then the spectra of area 1 and area 2.
 
 #include "analysis/analysis_control.h"
+#include "analysis/analysis_state.h"
 #include "analysis/analysis_savers.h"
-#include "api/export_boundary.h"
+#include "core/session_context.h"
 
 #include <string>
 
 namespace vel::analysis {
 
-int saveConformEsResults(uint64_t handle) {
+int saveConformEsResults(const SessionContext& session, AnalysisState& state) {
     struct Save {
         std::string path;
         const char* command;
@@ -20,19 +21,19 @@ int saveConformEsResults(uint64_t handle) {
         {{}, "fetch_ces_area1_processdata", "Save area1 process data to file failed for conform es analysis"},
         {{}, "fetch_ces_area2_processdata", "Save area2 process data to file failed for conform es analysis"},
     };
-    const bool found = withSession(handle, false, "Save analysis process data", [&](InstInstance& session) {
-        std::lock_guard<std::mutex> lock(session.analysis.pathMutex);
-        saves[0].path = session.analysis.processDataPath;
-        saves[1].path = session.analysis.conformArea1Path;
-        saves[2].path = session.analysis.conformArea2Path;
+    const bool found = guardOperation(session, false, "Save analysis process data", [&]() {
+        std::lock_guard<std::mutex> lock(state.pathMutex);
+        saves[0].path = state.processDataPath;
+        saves[1].path = state.conformArea1Path;
+        saves[2].path = state.conformArea2Path;
         return true;
     });
     if (!found) {
         return -1;
     }
     for (const Save& save : saves) {
-        if (saveProcessData(handle, save.path, save.command, 0, -1, -1) != 0) {
-            logError(handle, save.failureMessage);
+        if (saveProcessData(session, save.path, save.command, 0, -1, -1) != 0) {
+            session.logError(save.failureMessage);
             return -1;
         }
     }

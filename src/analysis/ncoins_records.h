@@ -5,13 +5,17 @@
 
 #include <cstdint>
 
-class InstInstance;
+namespace vel {
+class SessionContext;
+struct AnalysisState;
+}  // namespace vel
 
 namespace vel::analysis {
 
 // Polls "fetch_ncoins_rawdata" for one strategy every 10 ms for up to
 // timeoutMs. Null at once unless raw records were enabled at the latest
 // start and stay with the library (no file name).
-int64_t* pollNCoinsRecords(InstInstance& session, uint64_t handle, int strategyIndex, int* count, int timeoutMs);
+int64_t* pollNCoinsRecords(const SessionContext& session, AnalysisState& state, int strategyIndex, int* count,
+                           int timeoutMs);
 
 }  // namespace vel::analysis

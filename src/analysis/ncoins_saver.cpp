@@ -3,11 +3,12 @@
 // after it.
 
 #include "analysis/analysis_savers.h"
+#include "analysis/analysis_state.h"
 #include "analysis/point_csv.h"
 #include "analysis/point_list_fetch.h"
 #include "analysis/startstop_fetch.h"
-#include "api/export_boundary.h"
-#include "api/output_file.h"
+#include "core/session_context.h"
+#include "core/output_file.h"
 
 #include <mutex>
 
@@ -18,8 +19,7 @@ namespace {
 constexpr const char* kHeaderLine = "time(s), cps";
 constexpr const char* kDefaultFolder = "output";
 
-int saveStrategies(InstInstance& session, uint64_t handle) {
-    AnalysisState& state = session.analysis;
+int saveStrategies(const SessionContext& session, AnalysisState& state) {
     std::string folder;
     std::string fileName;
     std::vector<std::string> names;
@@ -35,18 +35,18 @@ int saveStrategies(InstInstance& session, uint64_t handle) {
     for (size_t index = 0; index < names.size(); ++index) {
         const std::string suffix = "_" + names[index];
         const std::string path =
-            createOutputFile(handle, folder.c_str(), fileName.c_str(), suffix.c_str(), ".csv", "", kHeaderLine);
+            createOutputFile(session, folder.c_str(), fileName.c_str(), suffix.c_str(), ".csv", "", kHeaderLine);
         if (path.empty()) {
-            logError(handle, "Create output file path failed for ncoins cps data: " + fileName + suffix);
+            session.logError("Create output file path failed for ncoins cps data: " + fileName + suffix);
             return 0;
         }
         PointList points;
         const nlohmann::json request = {{"cmd", "fetch_ncoins_cps"}, {"strategy_index", static_cast<int>(index)}};
-        if (!fetchPointList(session, handle, request, "Fetch ncoins cps data failed", points)) {
+        if (!fetchPointList(session, request, "Fetch ncoins cps data failed", points)) {
             return -1;
         }
         if (!appendPointsToCsvFile(path, points)) {
-            logError(handle, "Failed to open ncoins cps data file for writing: " + path);
+            session.logError("Failed to open ncoins cps data file for writing: " + path);
             return -1;
         }
     }
@@ -55,18 +55,17 @@ int saveStrategies(InstInstance& session, uint64_t handle) {
 
 }  // namespace
 
-int saveNCoincidenceResults(uint64_t handle) {
+int saveNCoincidenceResults(const SessionContext& session, AnalysisState& state) {
+    if (!session.connection) {
+        return -1;
+    }
     try {
-        SessionPtr session = SessionRegistry::lookup(handle);
-        if (!session || !session->connection) {
-            return -1;
-        }
-        return saveStrategies(*session, handle);
+        return saveStrategies(session, state);
     } catch (const std::exception& e) {
-        logOperationException(handle, "Save ncoins cps data", e);
+        session.logException("Save ncoins cps data", e);
     } catch (...) {
         // This message has its own wording.
-        logError(handle, "Save ncoins cps process data unknown exception");
+        session.logError("Save ncoins cps process data unknown exception");
     }
     return -1;
 }

@@ -1,8 +1,8 @@
 #include "analysis/ncoins_start.h"
 
+#include "analysis/analysis_state.h"
 #include "analysis/analysis_control.h"
 #include "analysis/analysis_kinds.h"
-#include "api/inst_instance.h"
 #include "core/string_utils.h"
 #include "net/call_kinds.h"
 
@@ -10,10 +10,9 @@
 
 namespace vel::analysis {
 
-int startNCoincidenceAnalysis(InstInstance& session, uint64_t handle, int durationSeconds,
+int startNCoincidenceAnalysis(const SessionContext& session, AnalysisState& state, int durationSeconds,
                               NCoinsStrategies&& strategies, uint8_t enableRawData, const char* folderPath,
                               const char* fileName) {
-    AnalysisState& state = session.analysis;
     const std::string folder = ksq::CStringUtils::safe_string(folderPath);
     const std::string name = ksq::CStringUtils::safe_string(fileName);
     const nlohmann::json request = {
@@ -25,7 +24,7 @@ int startNCoincidenceAnalysis(InstInstance& session, uint64_t handle, int durati
         {"file_name", name},
     };
 
-    stopAnalysisThreads(handle);
+    stopAnalysisThreads(session, state);
     {
         std::lock_guard<std::mutex> lock(state.pathMutex);
         state.ncoinsStrategyNames = std::move(strategies.names);
@@ -36,8 +35,8 @@ int startNCoincidenceAnalysis(InstInstance& session, uint64_t handle, int durati
     state.ncoinsRawEnabled = enableRawData == 1;
     state.ncoinsRawToFile = false;
 
-    beginRun(handle);
-    const int status = callPlain(handle, request);
+    beginRun(state);
+    const int status = callPlain(session, request);
     if (status != 0) {
         return status;
     }
@@ -45,7 +44,7 @@ int startNCoincidenceAnalysis(InstInstance& session, uint64_t handle, int durati
     if (!name.empty()) {
         state.ncoinsRawToFile = true;
     }
-    startStopTimer(handle, durationSeconds, kNCoincidences);
+    startStopTimer(session, state, durationSeconds, Kind::NCoincidences);
     return 0;
 }
 

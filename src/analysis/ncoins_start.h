@@ -7,12 +7,15 @@
 
 #include <cstdint>
 
-class InstInstance;
+namespace vel {
+class SessionContext;
+struct AnalysisState;
+}  // namespace vel
 
 namespace vel::analysis {
 
 // Returns 0, the start command's non-zero status, or -1 (failed exchange).
-int startNCoincidenceAnalysis(InstInstance& session, uint64_t handle, int durationSeconds,
+int startNCoincidenceAnalysis(const SessionContext& session, AnalysisState& state, int durationSeconds,
                               NCoinsStrategies&& strategies, uint8_t enableRawData, const char* folderPath,
                               const char* fileName);
 

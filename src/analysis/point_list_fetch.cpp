@@ -1,7 +1,6 @@
 #include "analysis/point_list_fetch.h"
 
-#include "api/export_boundary.h"
-#include "api/inst_instance.h"
+#include "core/session_context.h"
 #include "core/huge_pages.h"
 #include "net/call_kinds.h"
 #include "net/frame.h"
@@ -91,18 +90,19 @@ private:
 };
 
 template <class Element>
-Element* fetchPairs(uint64_t handle, const nlohmann::json& request, int* count, const char* failureMessage,
-                    const char* operation, void (*convertInPlace)(Element*, size_t)) noexcept {
+Element* fetchPairs(const SessionContext& session, const nlohmann::json& request, int* count,
+                    const char* failureMessage, const char* operation,
+                    void (*convertInPlace)(Element*, size_t)) noexcept {
     if (count != nullptr) {
         *count = 0;
     }
-    return withSession(handle, static_cast<Element*>(nullptr), operation, [&](InstInstance& session) -> Element* {
+    return guardOperation(session, static_cast<Element*>(nullptr), operation, [&]() -> Element* {
         if (!session.connection) {
             return nullptr;
         }
         PairArrayReader<Element> reader(convertInPlace);
-        if (session.connection->sendJson(request, reader).isJson()) {
-            logError(handle, failureMessage);
+        if (exchange(session, request, reader).isJson()) {
+            session.logError(failureMessage);
             return nullptr;
         }
         return reader.release(count);
@@ -111,48 +111,48 @@ Element* fetchPairs(uint64_t handle, const nlohmann::json& request, int* count, 
 
 // The single-command request, or null when it cannot be built.
 template <class Element>
-Element* fetchPairsOf(uint64_t handle, const char* command, int* count,
+Element* fetchPairsOf(const SessionContext& session, const char* command, int* count,
                       void (*convertInPlace)(Element*, size_t)) noexcept {
     if (count != nullptr) {
         *count = 0;
     }
     try {
-        return fetchPairs<Element>(handle, {{"cmd", command}}, count, kAnalysisDataFailed, kAnalysisDataOperation,
+        return fetchPairs<Element>(session, {{"cmd", command}}, count, kAnalysisDataFailed, kAnalysisDataOperation,
                                    convertInPlace);
     } catch (...) {
-        return nullptr;
+        return nullptr;  // the request could not be built: nothing was sent
     }
 }
 
 }  // namespace
 
-bool fetchPointList(InstInstance& session, uint64_t handle, const nlohmann::json& request, const char* failureMessage,
+bool fetchPointList(const SessionContext& session, const nlohmann::json& request, const char* failureMessage,
                     PointList& points) {
     const CommandResponse response = exchange(session, request);
     if (response.isJson()) {
-        logError(handle, failureMessage);
+        session.logError(failureMessage);
         return false;
     }
     const std::vector<uint8_t>& payload = response.getBinary();
     return ksq::CNetUtils::deserializePoints2(payload.data(), payload.size(), points);
 }
 
-int64_t* fetchIntegerPairs(uint64_t handle, const nlohmann::json& request, int* count, const char* failureMessage,
-                           const char* operation) noexcept {
-    return fetchPairs<int64_t>(handle, request, count, failureMessage, operation, integerPairsInPlace);
+int64_t* fetchIntegerPairs(const SessionContext& session, const nlohmann::json& request, int* count,
+                           const char* failureMessage, const char* operation) noexcept {
+    return fetchPairs<int64_t>(session, request, count, failureMessage, operation, integerPairsInPlace);
 }
 
-double* fetchDoublePairs(uint64_t handle, const nlohmann::json& request, int* count, const char* failureMessage,
-                         const char* operation) noexcept {
-    return fetchPairs<double>(handle, request, count, failureMessage, operation, doublePairsInPlace);
+double* fetchDoublePairs(const SessionContext& session, const nlohmann::json& request, int* count,
+                         const char* failureMessage, const char* operation) noexcept {
+    return fetchPairs<double>(session, request, count, failureMessage, operation, doublePairsInPlace);
 }
 
-int64_t* fetchIntegerPairs(uint64_t handle, const char* command, int* count) noexcept {
-    return fetchPairsOf<int64_t>(handle, command, count, integerPairsInPlace);
+int64_t* fetchIntegerPairs(const SessionContext& session, const char* command, int* count) noexcept {
+    return fetchPairsOf<int64_t>(session, command, count, integerPairsInPlace);
 }
 
-double* fetchDoublePairs(uint64_t handle, const char* command, int* count) noexcept {
-    return fetchPairsOf<double>(handle, command, count, doublePairsInPlace);
+double* fetchDoublePairs(const SessionContext& session, const char* command, int* count) noexcept {
+    return fetchPairsOf<double>(session, command, count, doublePairsInPlace);
 }
 
 }  // namespace vel::analysis

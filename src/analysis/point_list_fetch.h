@@ -8,7 +8,10 @@
 
 #include <cstdint>
 
-class InstInstance;
+namespace vel {
+class SessionContext;
+struct AnalysisState;
+}  // namespace vel
 
 namespace vel::analysis {
 
@@ -16,21 +19,21 @@ namespace vel::analysis {
 // False when the service answers with JSON (failureMessage is logged) or the
 // list does not decode (nothing logged). Throws what the exchange throws,
 // "Socket not connected" included.
-bool fetchPointList(InstInstance& session, uint64_t handle, const nlohmann::json& request, const char* failureMessage,
+bool fetchPointList(const SessionContext& session, const nlohmann::json& request, const char* failureMessage,
                     PointList& points);
 
 // fetchPointList as the caller's pairs. *count is set to 0 first (count may be
 // null); null for an unknown handle, a session without connection, any
 // failure (exceptions logged as "<operation> exception: ...") and an empty
 // list.
-int64_t* fetchIntegerPairs(uint64_t handle, const nlohmann::json& request, int* count, const char* failureMessage,
-                           const char* operation) noexcept;
-double* fetchDoublePairs(uint64_t handle, const nlohmann::json& request, int* count, const char* failureMessage,
-                         const char* operation) noexcept;
+int64_t* fetchIntegerPairs(const SessionContext& session, const nlohmann::json& request, int* count,
+                           const char* failureMessage, const char* operation) noexcept;
+double* fetchDoublePairs(const SessionContext& session, const nlohmann::json& request, int* count,
+                         const char* failureMessage, const char* operation) noexcept;
 
 // The analysis-data fetch: {"cmd": command}, failures logged as "Fetch
 // analysis data failed" / "Fetch analysis data exception: ...".
-int64_t* fetchIntegerPairs(uint64_t handle, const char* command, int* count) noexcept;
-double* fetchDoublePairs(uint64_t handle, const char* command, int* count) noexcept;
+int64_t* fetchIntegerPairs(const SessionContext& session, const char* command, int* count) noexcept;
+double* fetchDoublePairs(const SessionContext& session, const char* command, int* count) noexcept;
 
 }  // namespace vel::analysis

@@ -3,19 +3,19 @@
 #include "analysis/analysis_control.h"
 #include "analysis/point_csv.h"
 #include "analysis/point_list_fetch.h"
-#include "api/export_boundary.h"
+#include "core/session_context.h"
 #include "net/call_kinds.h"
 
 #include <string>
 
 namespace vel::analysis {
 
-int saveProcessData(uint64_t handle, const std::string& path, const char* command, int metricType,
+int saveProcessData(const SessionContext& session, const std::string& path, const char* command, int metricType,
                     int startChan, int stopChan) {
     if (!command || !*command) {
         return -1;
     }
-    return withSession(handle, -1, "Save analysis process data", [&](InstInstance& session) {
+    return guardOperation(session, -1, "Save analysis process data", [&]() {
         if (path.empty()) {
             return 0;  // no file was asked for: nothing is fetched
         }
@@ -27,11 +27,11 @@ int saveProcessData(uint64_t handle, const std::string& path, const char* comman
                                         {"start_chan", startChan},
                                         {"stop_chan", stopChan}};
         PointList points;
-        if (!fetchPointList(session, handle, request, "Fetch process data failed", points)) {
+        if (!fetchPointList(session, request, "Fetch process data failed", points)) {
             return -1;
         }
         if (!appendPointsToCsvFile(path, points)) {
-            logError(handle, "Failed to open process data file for writing: " + path);
+            session.logError("Failed to open process data file for writing: " + path);
             return -1;
         }
         return 0;

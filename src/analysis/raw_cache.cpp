@@ -11,8 +11,9 @@
 // waiting. stopAnalysisThreads joins it under analysisThreadMutex.
 
 #include "analysis/analysis_control.h"
+#include "analysis/analysis_state.h"
 #include "analysis/point_list_fetch.h"
-#include "api/export_boundary.h"
+#include "core/session_context.h"
 #include "net/call_kinds.h"
 
 #include <chrono>
@@ -41,7 +42,7 @@ void appendRawPoints(AnalysisState& state, PointList& points) {
     state.rawDataCond.notify_one();
 }
 
-void cacheRawPoints(AnalysisState& state, uint64_t handle, int durationSeconds, int samplingIntervalMs,
+void cacheRawPoints(const SessionContext& session, AnalysisState& state, int durationSeconds, int samplingIntervalMs,
                     const RawCacheMessages& messages) {
     if (pauseUnlessStopped(state, kFirstFetchDelay)) {
         return;
@@ -51,8 +52,8 @@ void cacheRawPoints(AnalysisState& state, uint64_t handle, int durationSeconds, 
     const nlohmann::json request = {{"cmd", "fetch_analysis_rawdata"}};
     while (!state.rawStopRequested.load()) {
         PointList points;
-        if (fetchRawAnalysisData(handle, request, points) == -1) {
-            logError(handle, messages.fetchFailed);
+        if (fetchRawAnalysisData(session, request, points) == -1) {
+            session.logError(messages.fetchFailed);
             return;
         }
         if (!points.empty()) {
@@ -62,22 +63,18 @@ void cacheRawPoints(AnalysisState& state, uint64_t handle, int durationSeconds, 
             return;
         }
         if (std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - started) >= timeLimit) {
-            logForSession(handle, spdlog::level::info, messages.timeLimitReached);
+            session.log(spdlog::level::info, messages.timeLimitReached);
             return;
         }
     }
 }
 
-void runRawCache(const std::shared_ptr<InstInstance>& session, uint64_t handle, int durationSeconds,
-                 int samplingIntervalMs, RawCacheMessages messages) noexcept {
-    AnalysisState& state = session->analysis;
-    try {
-        cacheRawPoints(state, handle, durationSeconds, samplingIntervalMs, messages);
-    } catch (const std::exception& e) {
-        logOperationException(handle, messages.threadName, e);
-    } catch (...) {
-        logOperationUnknownException(handle, messages.threadName);
-    }
+void runRawCache(const SessionContext& session, AnalysisState& state, int durationSeconds, int samplingIntervalMs,
+                 RawCacheMessages messages) noexcept {
+    guardOperation(session, 0, messages.threadName, [&] {
+        cacheRawPoints(session, state, durationSeconds, samplingIntervalMs, messages);
+        return 0;
+    });
     {
         std::lock_guard<std::mutex> lock(state.rawBufferMutex);
         state.rawStopRequested.store(true);
@@ -88,19 +85,18 @@ void runRawCache(const std::shared_ptr<InstInstance>& session, uint64_t handle, 
 
 }  // namespace
 
-int fetchRawAnalysisData(uint64_t handle, const nlohmann::json& request, PointList& points) {
-    return withSession(handle, -1, "Fetch RAW analysis data", [&](InstInstance& session) {
+int fetchRawAnalysisData(const SessionContext& session, const nlohmann::json& request, PointList& points) {
+    return guardOperation(session, -1, "Fetch RAW analysis data", [&]() {
         if (!session.connection) {
             return -1;
         }
-        return fetchPointList(session, handle, request, "Fetch raw data failed", points) ? 0 : -1;
+        return fetchPointList(session, request, "Fetch raw data failed", points) ? 0 : -1;
     });
 }
 
-void startRawDataThreads(uint64_t handle, int durationSeconds, int samplingIntervalMs,
-                         const RawCacheMessages& messages, const std::string& rawPath) {
-    withSessionVoid(handle, messages.threadName, [&](InstInstance& session) {
-        AnalysisState& state = session.analysis;
+void startRawDataThreads(const SessionContext& session, AnalysisState& state, int durationSeconds,
+                         int samplingIntervalMs, const RawCacheMessages& messages, const std::string& rawPath) {
+    guardOperation(session, 0, messages.threadName, [&]() {
         {
             std::lock_guard<std::mutex> threadLock(state.analysisThreadMutex);
             {
@@ -111,10 +107,10 @@ void startRawDataThreads(uint64_t handle, int durationSeconds, int samplingInter
                 state.rawProducerActive = true;
             }
             try {
-                state.rawCacheThread = WorkerThread([keep = session.shared_from_this(), handle, durationSeconds,
-                                                     samplingIntervalMs, messages] {
-                    runRawCache(keep, handle, durationSeconds, samplingIntervalMs, messages);
-                });
+                state.rawCacheThread = WorkerThread(
+                    [keep = shareSessionPart(session, state), &session, durationSeconds, samplingIntervalMs, messages] {
+                        runRawCache(session, *keep, durationSeconds, samplingIntervalMs, messages);
+                    });
             } catch (...) {
                 std::lock_guard<std::mutex> lock(state.rawBufferMutex);
                 state.rawProducerActive = false;
@@ -122,8 +118,9 @@ void startRawDataThreads(uint64_t handle, int durationSeconds, int samplingInter
             }
         }
         if (!rawPath.empty()) {
-            startRawWriter(handle, rawPath);
+            startRawWriter(session, state, rawPath);
         }
+        return 0;
     });
 }
 

@@ -3,13 +3,13 @@
 // producer appended before it ended.
 
 #include "analysis/analysis_control.h"
-#include "api/export_boundary.h"
+#include "analysis/analysis_state.h"
+#include "core/session_context.h"
 
 namespace vel::analysis {
 
-int stopAnalysisThreads(uint64_t handle) {
-    return withSession(handle, -1, "Stop analysis thread", [](InstInstance& session) {
-        AnalysisState& state = session.analysis;
+int stopAnalysisThreads(const SessionContext& session, AnalysisState& state) {
+    return guardOperation(session, -1, "Stop analysis thread", [&]() {
         std::lock_guard<std::mutex> threadLock(state.analysisThreadMutex);
         {
             // Set under the buffer lock so no waiter misses it between its

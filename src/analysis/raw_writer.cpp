@@ -9,8 +9,9 @@
 // stopAnalysisThreads joins it under analysisThreadMutex.
 
 #include "analysis/analysis_control.h"
+#include "analysis/analysis_state.h"
 #include "analysis/point_csv.h"
-#include "api/export_boundary.h"
+#include "core/session_context.h"
 #include "core/io_utils.h"
 
 #include <fstream>
@@ -35,13 +36,12 @@ PointList takeNextBatch(AnalysisState& state, bool& finished) {
     return batch;
 }
 
-void runRawWriter(const std::shared_ptr<InstInstance>& session, uint64_t handle, const std::string& rawPath) noexcept {
-    try {
-        AnalysisState& state = session->analysis;
+void runRawWriter(const SessionContext& session, AnalysisState& state, const std::string& rawPath) noexcept {
+    guardOperation(session, 0, kWriterName, [&] {
         std::ofstream file(ksq::CIOUtils::fromUtf8String(rawPath), std::ios::out | std::ios::app);
         if (!file.is_open()) {
-            logError(handle, "Failed to open raw data file for writing: " + rawPath);
-            return;
+            session.logError("Failed to open raw data file for writing: " + rawPath);
+            return 0;
         }
         std::string lines;
         for (;;) {
@@ -59,22 +59,19 @@ void runRawWriter(const std::shared_ptr<InstInstance>& session, uint64_t handle,
         file.close();
         std::lock_guard<std::mutex> lock(state.rawBufferMutex);
         state.rawPoints.reset();
-    } catch (const std::exception& e) {
-        logOperationException(handle, kWriterName, e);
-    } catch (...) {
-        logOperationUnknownException(handle, kWriterName);
-    }
+        return 0;
+    });
 }
 
 }  // namespace
 
-void startRawWriter(uint64_t handle, const std::string& rawPath) {
-    withSessionVoid(handle, kWriterName, [&](InstInstance& session) {
-        AnalysisState& state = session.analysis;
+void startRawWriter(const SessionContext& session, AnalysisState& state, const std::string& rawPath) {
+    guardOperation(session, 0, kWriterName, [&]() {
         state.rawWriterActive.store(true);
         std::lock_guard<std::mutex> threadLock(state.analysisThreadMutex);
-        state.rawWriterThread =
-            WorkerThread([keep = session.shared_from_this(), handle, rawPath] { runRawWriter(keep, handle, rawPath); });
+        state.rawWriterThread = WorkerThread(
+            [keep = shareSessionPart(session, state), &session, rawPath] { runRawWriter(session, *keep, rawPath); });
+        return 0;
     });
 }
 

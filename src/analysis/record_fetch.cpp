@@ -1,8 +1,7 @@
 #include "analysis/record_fetch.h"
 
 #include "analysis/point_list.h"
-#include "api/export_boundary.h"
-#include "api/inst_instance.h"
+#include "core/session_context.h"
 #include "net/call_kinds.h"
 
 #include <cstdlib>
@@ -82,37 +81,32 @@ int64_t* toRecordArray(const std::vector<int64_t>& values, const RecordLayout& l
     return array;
 }
 
-bool fetchRecordBatch(InstInstance& session, uint64_t handle, const RecordFetch& fetch,
+bool fetchRecordBatch(const SessionContext& session, AnalysisState& state, const RecordFetch& fetch,
                       std::vector<int64_t>& values) noexcept {
-    try {
-        if (!session.connection) {
-            return false;
-        }
+    if (!session.connection) {
+        return false;
+    }
+    return guardOperation(session, false, fetch.operation, [&] {
         const CommandResponse response = exchange(session, fetch.request);
         if (response.isJson()) {
-            logError(handle, fetch.jsonReplyFailed);
+            session.logError(fetch.jsonReplyFailed);
             return false;
         }
         const std::vector<uint8_t>& payload = response.getBinary();
         return decodeRecords(payload.data(), payload.size(), fetch.layout, values);
-    } catch (const std::exception& e) {
-        logOperationException(handle, fetch.operation, e);
-    } catch (...) {
-        logOperationUnknownException(handle, fetch.operation);
-    }
-    return false;
+    });
 }
 
-int64_t* pollRecords(InstInstance& session, uint64_t handle, const RecordFetch& fetch, const std::string& failedMessage,
-                     int* count, int timeoutMs) {
+int64_t* pollRecords(const SessionContext& session, AnalysisState& state, const RecordFetch& fetch,
+                     const std::string& failedMessage, int* count, int timeoutMs) {
     if (count != nullptr) {
         *count = 0;
     }
     const auto startTime = std::chrono::steady_clock::now();
     std::vector<int64_t> values;
     for (;;) {
-        if (!fetchRecordBatch(session, handle, fetch, values)) {
-            logError(handle, failedMessage);
+        if (!fetchRecordBatch(session, state, fetch, values)) {
+            session.logError(failedMessage);
             return nullptr;
         }
         if (!values.empty()) {

@@ -11,7 +11,10 @@
 #include <cstdint>
 #include <vector>
 
-class InstInstance;
+namespace vel {
+class SessionContext;
+struct AnalysisState;
+}  // namespace vel
 
 namespace vel::analysis {
 
@@ -56,13 +59,13 @@ int64_t* toRecordArray(const std::vector<int64_t>& values, const RecordLayout& l
 
 // One exchange and decode; false for a session without connection, a JSON
 // reply (logged), a payload that does not decode and any exception (logged).
-bool fetchRecordBatch(InstInstance& session, uint64_t handle, const RecordFetch& fetch,
+bool fetchRecordBatch(const SessionContext& session, AnalysisState& state, const RecordFetch& fetch,
                       std::vector<int64_t>& values) noexcept;
 
 // The caller's fetch: exchanges until a batch holds records, sleeping
 // pollInterval after each empty one, for up to timeoutMs. A failed exchange
 // logs failedMessage and gives null; so does the time-out (silently).
-int64_t* pollRecords(InstInstance& session, uint64_t handle, const RecordFetch& fetch, const std::string& failedMessage,
-                     int* count, int timeoutMs);
+int64_t* pollRecords(const SessionContext& session, AnalysisState& state, const RecordFetch& fetch,
+                     const std::string& failedMessage, int* count, int timeoutMs);
 
 }  // namespace vel::analysis

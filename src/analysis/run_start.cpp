@@ -2,15 +2,15 @@
 
 #include "analysis/analysis_control.h"
 #include "analysis/analysis_state.h"
-#include "api/output_file.h"
-#include "api/session_log.h"
+#include "core/output_file.h"
+#include "core/session_context.h"
 #include "net/call_kinds.h"
 
 #include <mutex>
 
 namespace vel::analysis {
 
-bool prepareProcessDataFile(uint64_t handle, AnalysisState& state, const std::string& folder,
+bool prepareProcessDataFile(const SessionContext& session, AnalysisState& state, const std::string& folder,
                             const std::string& fileName, const char* header, const char* failedMessage) {
     {
         std::lock_guard<std::mutex> lock(state.pathMutex);
@@ -19,9 +19,9 @@ bool prepareProcessDataFile(uint64_t handle, AnalysisState& state, const std::st
     if (fileName.empty()) {
         return true;
     }
-    const std::string path = createOutputFile(handle, folder.c_str(), fileName.c_str(), "", ".csv", "", header);
+    const std::string path = createOutputFile(session, folder.c_str(), fileName.c_str(), "", ".csv", "", header);
     if (path.empty()) {
-        logError(handle, failedMessage);
+        session.logError(failedMessage);
         return false;
     }
     std::lock_guard<std::mutex> lock(state.pathMutex);
@@ -29,17 +29,17 @@ bool prepareProcessDataFile(uint64_t handle, AnalysisState& state, const std::st
     return true;
 }
 
-int sendHistogramStart(uint64_t handle, const nlohmann::json& request, int duration, int kind,
-                       std::atomic<bool>& recordsToFile, bool withFile) {
-    beginRun(handle);
-    const int status = callPlain(handle, request);
+int sendHistogramStart(const SessionContext& session, AnalysisState& state, const nlohmann::json& request, int duration,
+                       Kind kind, std::atomic<bool>& recordsToFile, bool withFile) {
+    beginRun(state);
+    const int status = callPlain(session, request);
     if (status != 0) {
         return status;
     }
     if (withFile) {
         recordsToFile = true;
     }
-    startStopTimer(handle, duration, kind);
+    startStopTimer(session, state, duration, kind);
     return 0;
 }
 
@@ -48,21 +48,21 @@ int effectiveSamplingInterval(int samplingIntervalMs) {
     return samplingIntervalMs < 1 ? kDefaultSamplingIntervalMs : samplingIntervalMs;
 }
 
-void endEarlierRawRun(uint64_t handle, AnalysisState& state) {
-    stopAnalysisThreads(handle);
+void endEarlierRawRun(const SessionContext& session, AnalysisState& state) {
+    stopAnalysisThreads(session, state);
     std::lock_guard<std::mutex> lock(state.rawBufferMutex);
     state.rawPoints.reset();
 }
 
-int sendRawDataStart(uint64_t handle, const nlohmann::json& request, int duration, int samplingIntervalMs,
-                     const RawCacheMessages& messages, const std::string& rawPath, int kind) {
-    beginRun(handle);
-    const int status = callPlain(handle, request);
+int sendRawDataStart(const SessionContext& session, AnalysisState& state, const nlohmann::json& request, int duration,
+                     int samplingIntervalMs, const RawCacheMessages& messages, const std::string& rawPath, Kind kind) {
+    beginRun(state);
+    const int status = callPlain(session, request);
     if (status != 0) {
         return status;
     }
-    startRawDataThreads(handle, duration, samplingIntervalMs, messages, rawPath);
-    startStopTimer(handle, duration, kind);
+    startRawDataThreads(session, state, duration, samplingIntervalMs, messages, rawPath);
+    startStopTimer(session, state, duration, kind);
     return 0;
 }
 

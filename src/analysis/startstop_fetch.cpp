@@ -2,24 +2,26 @@
 
 #include "analysis/analysis_control.h"
 #include "analysis/analysis_state.h"
-#include "api/export_boundary.h"
+#include "core/session_context.h"
 #include "net/call_kinds.h"
 
 namespace vel::analysis {
 
-int64_t* fetchDualStopPairs(uint64_t handle, int32_t startChan, int* count, int timeoutMs) noexcept {
+int64_t* fetchDualStopPairs(const SessionContext& session, AnalysisState& state, int32_t startChan, int* count,
+                            int timeoutMs) noexcept {
     try {
         // Runs under rawBufferMutex. A channel without a buffer yet is waited
         // for like an empty one: the recording thread creates it with its
         // first pairs.
-        return fetchBufferedPoints(handle, count, timeoutMs, [startChan](AnalysisState& state, PointList& points) {
-            const auto found = state.startstopRawBuffers.find(startChan);
-            if (found != state.startstopRawBuffers.end() && found->second) {
-                points = std::move(*found->second);
-                found->second->clear();
-            }
-            return true;
-        });
+        return fetchBufferedPoints(session, state, count, timeoutMs,
+                                   [startChan](AnalysisState& state, PointList& points) {
+                                       const auto found = state.startstopRawBuffers.find(startChan);
+                                       if (found != state.startstopRawBuffers.end() && found->second) {
+                                           points = std::move(*found->second);
+                                           found->second->clear();
+                                       }
+                                       return true;
+                                   });
     } catch (...) {
         if (count != nullptr) {
             *count = 0;

@@ -10,12 +10,16 @@
 
 #include <cstdint>
 
-class InstInstance;
+namespace vel {
+class SessionContext;
+struct AnalysisState;
+}  // namespace vel
 
 namespace vel::analysis {
 
 // The dual-stop pairs of one start channel fetched so far and not yet taken,
 // waiting up to timeoutMs for some (memory mode only).
-int64_t* fetchDualStopPairs(uint64_t handle, int32_t startChan, int* count, int timeoutMs) noexcept;
+int64_t* fetchDualStopPairs(const SessionContext& session, AnalysisState& state, int32_t startChan, int* count,
+                            int timeoutMs) noexcept;
 
 }  // namespace vel::analysis

@@ -1,10 +1,10 @@
 #include "analysis/startstop_raw_writer.h"
 
+#include "analysis/analysis_state.h"
 #include "analysis/point_csv.h"
 #include "analysis/startstop_recording.h"
-#include "api/export_boundary.h"
-#include "api/inst_instance.h"
-#include "api/output_file.h"
+#include "core/session_context.h"
+#include "core/output_file.h"
 #include "core/io_utils.h"
 
 #include <fstream>
@@ -23,21 +23,21 @@ struct ChannelFile {
     std::unique_ptr<std::ofstream> stream;  // null when the channel is skipped
 };
 
-std::unique_ptr<std::ofstream> openChannelFile(uint64_t handle, int32_t startChan, const std::string& folder,
-                                               const std::string& baseName) {
+std::unique_ptr<std::ofstream> openChannelFile(const SessionContext& session, int32_t startChan,
+                                               const std::string& folder, const std::string& baseName) {
     // Appended rather than "_" + std::to_string(...), which GCC 12 wrongly
     // reports as an overlapping copy (-Wrestrict) once inlined.
     std::string suffix = "_";
     suffix += std::to_string(startChan);
     const std::string path =
-        createOutputFile(handle, folder.c_str(), baseName.c_str(), suffix.c_str(), ".csv", "", kHeaderLine);
+        createOutputFile(session, folder.c_str(), baseName.c_str(), suffix.c_str(), ".csv", "", kHeaderLine);
     if (path.empty()) {
-        logError(handle, "Create output file path failed for start-stop analysis RAW data: " + baseName + suffix);
+        session.logError("Create output file path failed for start-stop analysis RAW data: " + baseName + suffix);
         return nullptr;
     }
     auto stream = std::make_unique<std::ofstream>(ksq::CIOUtils::fromUtf8String(path), std::ios::app);
     if (!*stream) {
-        logError(handle, "Failed to open raw data file for channel " + std::to_string(startChan) + ": " + path);
+        session.logError("Failed to open raw data file for channel " + std::to_string(startChan) + ": " + path);
         return nullptr;
     }
     return stream;
@@ -67,12 +67,13 @@ std::vector<PointList> takeBufferedPairs(AnalysisState& state, const std::vector
     return taken;
 }
 
-void writeUntilDrained(AnalysisState& state, uint64_t handle, const std::vector<int32_t>& dualStartChannels,
-                       const std::string& folder, const std::string& baseName) {
+void writeUntilDrained(const SessionContext& session, AnalysisState& state,
+                       const std::vector<int32_t>& dualStartChannels, const std::string& folder,
+                       const std::string& baseName) {
     std::vector<ChannelFile> files;
     files.reserve(dualStartChannels.size());
     for (int32_t startChan : dualStartChannels) {
-        files.push_back({startChan, openChannelFile(handle, startChan, folder, baseName)});
+        files.push_back({startChan, openChannelFile(session, startChan, folder, baseName)});
     }
 
     std::string text;
@@ -99,11 +100,12 @@ void writeUntilDrained(AnalysisState& state, uint64_t handle, const std::vector<
 
 }  // namespace
 
-void writeDualStops(std::shared_ptr<InstInstance> session, uint64_t handle, std::vector<int32_t> dualStartChannels,
+void writeDualStops(const SessionContext& session, AnalysisState& state, std::vector<int32_t> dualStartChannels,
                     std::string folder, std::string baseName) noexcept {
-    AnalysisState& state = session->analysis;
-    runLoggingExceptions(handle, kThreadName,
-                         [&] { writeUntilDrained(state, handle, dualStartChannels, folder, baseName); });
+    guardOperation(session, 0, kThreadName, [&] {
+        writeUntilDrained(session, state, dualStartChannels, folder, baseName);
+        return 0;
+    });
     std::lock_guard<std::mutex> lock(state.rawBufferMutex);
     state.startstopRawBuffers.clear();
 }

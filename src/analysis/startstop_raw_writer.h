@@ -4,15 +4,17 @@
 // (<base name>_<start channel>, header "x_stop_tdiff, y_stop_tdiff").
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-class InstInstance;
+namespace vel {
+class SessionContext;
+struct AnalysisState;
+}  // namespace vel
 
 namespace vel::analysis {
 
-// The thread body. Holds the session until it ends, which is when the
+// The thread body; its starter holds the session until it ends, which is when the
 // recording thread has ended (rawProducerActive cleared) and every pair it
 // appended has been taken, so each fetched pair reaches its file; then it
 // clears startstopRawBuffers. It
@@ -20,7 +22,7 @@ namespace vel::analysis {
 // stopping the analysis threads (after the recording thread). A channel whose
 // file cannot be prepared or opened is skipped: its pairs are taken and
 // dropped. Never throws.
-void writeDualStops(std::shared_ptr<InstInstance> session, uint64_t handle, std::vector<int32_t> dualStartChannels,
+void writeDualStops(const SessionContext& session, AnalysisState& state, std::vector<int32_t> dualStartChannels,
                     std::string folder, std::string baseName) noexcept;
 
 }  // namespace vel::analysis

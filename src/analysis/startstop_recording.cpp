@@ -1,7 +1,7 @@
 #include "analysis/startstop_recording.h"
 
+#include "analysis/analysis_state.h"
 #include "analysis/analysis_control.h"
-#include "api/inst_instance.h"
 
 #include <chrono>
 #include <mutex>
@@ -40,7 +40,7 @@ void appendPairs(AnalysisState& state, int32_t startChan, const PointList& pairs
     state.rawDataCond.notify_all();
 }
 
-void recordUntilDone(AnalysisState& state, uint64_t handle, int durationSeconds,
+void recordUntilDone(const SessionContext& session, AnalysisState& state, int durationSeconds,
                      const std::vector<int32_t>& dualStartChannels) {
     if (waitForStopRequest(state, Clock::now() + kFirstFetchDelay)) {
         return;
@@ -57,8 +57,8 @@ void recordUntilDone(AnalysisState& state, uint64_t handle, int durationSeconds,
     while (!state.rawStopRequested) {
         for (size_t i = 0; i < requests.size(); ++i) {
             PointList pairs;
-            if (fetchRawAnalysisData(handle, requests[i], pairs) != 0) {
-                logError(handle, kFetchFailed);
+            if (fetchRawAnalysisData(session, requests[i], pairs) != 0) {
+                session.logError(kFetchFailed);
                 return;
             }
             if (!pairs.empty()) {
@@ -69,7 +69,7 @@ void recordUntilDone(AnalysisState& state, uint64_t handle, int durationSeconds,
             return;
         }
         if (std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - startTime) >= limit) {
-            logForSession(handle, spdlog::level::info, kTimeLimitReached);
+            session.log(spdlog::level::info, kTimeLimitReached);
             return;
         }
     }
@@ -77,11 +77,12 @@ void recordUntilDone(AnalysisState& state, uint64_t handle, int durationSeconds,
 
 }  // namespace
 
-void recordDualStops(std::shared_ptr<InstInstance> session, uint64_t handle, int durationSeconds,
+void recordDualStops(const SessionContext& session, AnalysisState& state, int durationSeconds,
                      std::vector<int32_t> dualStartChannels) noexcept {
-    AnalysisState& state = session->analysis;
-    runLoggingExceptions(handle, kThreadName,
-                         [&] { recordUntilDone(state, handle, durationSeconds, dualStartChannels); });
+    guardOperation(session, 0, kThreadName, [&] {
+        recordUntilDone(session, state, durationSeconds, dualStartChannels);
+        return 0;
+    });
     {
         std::lock_guard<std::mutex> lock(state.rawBufferMutex);
         state.rawStopRequested = true;

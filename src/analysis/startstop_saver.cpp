@@ -3,9 +3,10 @@
 // fetched from the service into a prepared CSV file.
 
 #include "analysis/analysis_control.h"
+#include "analysis/analysis_state.h"
 #include "analysis/analysis_savers.h"
-#include "api/export_boundary.h"
-#include "api/output_file.h"
+#include "core/session_context.h"
+#include "core/output_file.h"
 
 #include <mutex>
 
@@ -23,53 +24,52 @@ struct SaveTarget {
 };
 
 // The prepared file, or the empty string (logged) when no path can be formed.
-std::string prepareFile(uint64_t handle, const SaveTarget& target, const std::string& suffix) {
-    const std::string path = createOutputFile(handle, target.folder.c_str(), target.baseName.c_str(),
-                                              suffix.c_str(), ".csv", "", kHeaderLine);
+std::string prepareFile(const SessionContext& session, const SaveTarget& target, const std::string& suffix) {
+    const std::string path = createOutputFile(session, target.folder.c_str(), target.baseName.c_str(), suffix.c_str(),
+                                              ".csv", "", kHeaderLine);
     if (path.empty()) {
-        logError(handle, "Create output file path failed for start-stop analysis data: " + target.baseName + suffix);
+        session.logError("Create output file path failed for start-stop analysis data: " + target.baseName + suffix);
     }
     return path;
 }
 
 // The pair files of one start channel in stored order; the first failure
 // abandons the rest of them. Returns the status of the last save performed.
-int savePairs(uint64_t handle, const SaveTarget& target, int32_t startChan, const std::vector<int32_t>& stops,
-              int result) {
+int savePairs(const SessionContext& session, const SaveTarget& target, int32_t startChan,
+              const std::vector<int32_t>& stops, int result) {
     for (int32_t stopChan : stops) {
         const std::string path =
-            prepareFile(handle, target, "_" + std::to_string(startChan) + "_" + std::to_string(stopChan));
+            prepareFile(session, target, "_" + std::to_string(startChan) + "_" + std::to_string(stopChan));
         if (path.empty()) {
             return result;
         }
-        result = saveProcessData(handle, path, "fetch_startstop_processdata", 0, startChan, stopChan);
+        result = saveProcessData(session, path, "fetch_startstop_processdata", 0, startChan, stopChan);
         if (result == -1) {
-            logError(handle, "Save process data to file failed for start-stop analysis: start_chan-" +
-                                 std::to_string(startChan) + ", stop_chan-" + std::to_string(stopChan));
+            session.logError("Save process data to file failed for start-stop analysis: start_chan-" +
+                             std::to_string(startChan) + ", stop_chan-" + std::to_string(stopChan));
             return result;
         }
     }
     return result;
 }
 
-int saveAverage(uint64_t handle, const SaveTarget& target, int32_t startChan, int result) {
-    const std::string path = prepareFile(handle, target, "_" + std::to_string(startChan) + "_average");
+int saveAverage(const SessionContext& session, const SaveTarget& target, int32_t startChan, int result) {
+    const std::string path = prepareFile(session, target, "_" + std::to_string(startChan) + "_average");
     if (path.empty()) {
         return result;
     }
-    result = saveProcessData(handle, path, "fetch_startstop_average_processdata", 0, startChan, -1);
+    result = saveProcessData(session, path, "fetch_startstop_average_processdata", 0, startChan, -1);
     if (result == -1) {
-        logError(handle, "Save average process data to file failed for start-stop analysis: start_chan-" +
-                             std::to_string(startChan));
+        session.logError("Save average process data to file failed for start-stop analysis: start_chan-" +
+                         std::to_string(startChan));
     }
     return result;
 }
 
 }  // namespace
 
-int saveStartStopResults(uint64_t handle) {
-    return withSession(handle, -1, kOperation, [&](InstInstance& session) {
-        AnalysisState& state = session.analysis;
+int saveStartStopResults(const SessionContext& session, AnalysisState& state) {
+    return guardOperation(session, -1, kOperation, [&]() {
         SaveTarget target;
         std::unordered_map<int32_t, std::vector<int32_t>> groups;
         {
@@ -83,9 +83,9 @@ int saveStartStopResults(uint64_t handle) {
         }
         int result = 0;
         for (const auto& [startChan, stops] : groups) {
-            result = savePairs(handle, target, startChan, stops, result);
+            result = savePairs(session, target, startChan, stops, result);
             if (stops.size() >= 2) {
-                result = saveAverage(handle, target, startChan, result);
+                result = saveAverage(session, target, startChan, result);
             }
         }
         return result;

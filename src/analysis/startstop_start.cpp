@@ -1,10 +1,10 @@
 #include "analysis/startstop_start.h"
 
+#include "analysis/analysis_state.h"
 #include "analysis/analysis_control.h"
 #include "analysis/analysis_kinds.h"
 #include "analysis/startstop_raw_writer.h"
 #include "analysis/startstop_recording.h"
-#include "api/inst_instance.h"
 #include "core/string_utils.h"
 #include "net/call_kinds.h"
 
@@ -19,10 +19,9 @@ namespace {
 // first, then the writer, which leaves once the recording has ended and its
 // buffers are drained. analysisThreadMutex keeps the thread members whole
 // against a concurrent stop.
-void startDualStopThreads(InstInstance& session, uint64_t handle, int durationSeconds,
+void startDualStopThreads(const SessionContext& session, AnalysisState& state, int durationSeconds,
                           const std::vector<int32_t>& dualStartChannels, const std::string& folder,
                           const std::string& fileName) {
-    AnalysisState& state = session.analysis;
     std::lock_guard<std::mutex> threads(state.analysisThreadMutex);
     {
         std::lock_guard<std::mutex> lock(state.rawBufferMutex);
@@ -31,9 +30,10 @@ void startDualStopThreads(InstInstance& session, uint64_t handle, int durationSe
         state.rawProducerActive = true;
     }
     try {
-        state.rawCacheThread =
-            WorkerThread([keep = session.shared_from_this(), handle, durationSeconds, dualStartChannels]() mutable {
-                recordDualStops(std::move(keep), handle, durationSeconds, std::move(dualStartChannels));
+        state.rawCacheThread = WorkerThread(
+            [keep = shareSessionPart(session, state), &session, durationSeconds, dualStartChannels]() mutable {
+                recordDualStops(session, *keep, durationSeconds, std::move(dualStartChannels));
+                keep.reset();
             });
     } catch (...) {
         std::lock_guard<std::mutex> lock(state.rawBufferMutex);
@@ -44,17 +44,17 @@ void startDualStopThreads(InstInstance& session, uint64_t handle, int durationSe
         return;
     }
     state.rawWriterActive = true;
-    state.rawWriterThread = WorkerThread([keep = session.shared_from_this(), handle, dualStartChannels, folder,
+    state.rawWriterThread = WorkerThread([keep = shareSessionPart(session, state), &session, dualStartChannels, folder,
                                           baseName = fileName + "_dual_stops"]() mutable {
-        writeDualStops(std::move(keep), handle, std::move(dualStartChannels), std::move(folder), std::move(baseName));
+        writeDualStops(session, *keep, std::move(dualStartChannels), std::move(folder), std::move(baseName));
+        keep.reset();
     });
 }
 
 }  // namespace
 
-int startStartStopAnalysis(InstInstance& session, uint64_t handle, StartStopGroups&& groups,
+int startStartStopAnalysis(const SessionContext& session, AnalysisState& state, StartStopGroups&& groups,
                            const StartStopOptions& options) {
-    AnalysisState& state = session.analysis;
     const std::string folder = ksq::CStringUtils::safe_string(options.folderPath);
     const std::string fileName = ksq::CStringUtils::safe_string(options.fileName);
     const nlohmann::json request = {
@@ -68,7 +68,7 @@ int startStartStopAnalysis(InstInstance& session, uint64_t handle, StartStopGrou
         {"file_name", fileName},
     };
 
-    stopAnalysisThreads(handle);
+    stopAnalysisThreads(session, state);
     {
         std::lock_guard<std::mutex> lock(state.rawBufferMutex);
         state.startstopRawBuffers.clear();
@@ -82,16 +82,16 @@ int startStartStopAnalysis(InstInstance& session, uint64_t handle, StartStopGrou
     state.t3Enabled = options.enableT3Data == 1;
     state.t3ToFile = false;
 
-    beginRun(handle);
-    const int status = callPlain(handle, request);
+    beginRun(state);
+    const int status = callPlain(session, request);
     if (status != 0) {
         return status;
     }
     if (!fileName.empty()) {
         state.t3ToFile = true;
     }
-    startDualStopThreads(session, handle, options.durationSeconds, groups.dualStartChannels, folder, fileName);
-    startStopTimer(handle, options.durationSeconds, kStartStop);
+    startDualStopThreads(session, state, options.durationSeconds, groups.dualStartChannels, folder, fileName);
+    startStopTimer(session, state, options.durationSeconds, Kind::StartStop);
     return 0;
 }
 

@@ -7,7 +7,10 @@
 
 #include <cstdint>
 
-class InstInstance;
+namespace vel {
+class SessionContext;
+struct AnalysisState;
+}  // namespace vel
 
 namespace vel::analysis {
 
@@ -21,7 +24,7 @@ struct StartStopOptions {
 
 // Returns 0, the start command's non-zero status, or -1 (failed exchange).
 // Throws only what building the request or starting a thread throws.
-int startStartStopAnalysis(InstInstance& session, uint64_t handle, StartStopGroups&& groups,
+int startStartStopAnalysis(const SessionContext& session, AnalysisState& state, StartStopGroups&& groups,
                            const StartStopOptions& options);
 
 }  // namespace vel::analysis

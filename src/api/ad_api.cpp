@@ -4,43 +4,12 @@
 
 #include <veltranoapi/veltranoapi.h>
 
-#include "analysis/analysis_control.h"
-#include "analysis/analysis_kinds.h"
-#include "analysis/analysis_state.h"
+#include "analysis/analysis_starts.h"
 #include "analysis/run_start.h"
 #include "api/export_boundary.h"
-#include "api/output_file.h"
 #include "core/string_utils.h"
 
-#include <string>
-
-namespace {
-
 using namespace vel::analysis;
-
-const RawCacheMessages kAdCacheMessages = {
-    "Fetch raw analysis failed, stopping A/D analysis thread",
-    "Thread duration timeout reached, stopping A/D analysis raw data cache "
-    "thread",
-    "A/D RAW data cache thread",
-};
-
-int startAd(InstInstance& session, uint64_t handle, const nlohmann::json& request, int duration, int samplingIntervalMs,
-            const std::string& folder, const std::string& fileName) {
-    endEarlierRawRun(handle, session.analysis);
-    std::string rawPath;
-    if (!fileName.empty()) {
-        rawPath =
-            vel::createOutputFile(handle, folder.c_str(), fileName.c_str(), "", ".csv", "", "sampling_points, adc");
-        if (rawPath.empty()) {
-            vel::logError(handle, "Prepare output file path failed for A/D analysis");
-            return -1;
-        }
-    }
-    return sendRawDataStart(handle, request, duration, samplingIntervalMs, kAdCacheMessages, rawPath, kAd);
-}
-
-}  // namespace
 
 extern "C" {
 
@@ -64,8 +33,8 @@ CI_API int ci_ad_analysis(uint64_t handle, int duration, int channel, int ad_int
                                         {"ch", channel},
                                         {"ad_integration_point", ad_integration_point},
                                         {"sampling_num", sampling_num}};
-        return startAd(session, handle, request, duration, interval, ksq::CStringUtils::safe_string(folder_path),
-                       ksq::CStringUtils::safe_string(file_name));
+        return startAd(session.context, session.analysis, request, duration, interval,
+                       ksq::CStringUtils::safe_string(folder_path), ksq::CStringUtils::safe_string(file_name));
     });
 }
 

@@ -25,6 +25,7 @@ void ci_copy_data(void* destination, const void* source, int count) {
     try {
         copyElements(destination, source, count, 1);
     } catch (...) {
+        // Nothing to report: these helpers have no handle and no result.
     }
 }
 
@@ -32,6 +33,7 @@ void ci_copy_int64_data(int64_t* destination, const int64_t* source, int count) 
     try {
         copyElements(destination, source, count, sizeof(int64_t));
     } catch (...) {
+        // Nothing to report: these helpers have no handle and no result.
     }
 }
 
@@ -39,6 +41,7 @@ void ci_copy_double_data(double* destination, const double* source, int count) {
     try {
         copyElements(destination, source, count, sizeof(double));
     } catch (...) {
+        // Nothing to report: these helpers have no handle and no result.
     }
 }
 
@@ -50,11 +53,11 @@ void ci_free_char_data(void* data) {
     std::free(data);
 }
 
-int ci_int64_array_to_string(char* buffer, int capacity, const int64_t* values, int count,
-                             int columns) {
+int ci_int64_array_to_string(char* buffer, int capacity, const int64_t* values, int count, int columns) {
     try {
         return ksq::CCommonUtils::int64_array_to_string(buffer, capacity, values, count, columns);
     } catch (...) {
+        // The formatting itself failed (out of memory): the documented code.
         return kFormatFailure;
     }
 }
@@ -63,6 +66,7 @@ int ci_int64_pairs_to_string(char* buffer, int capacity, const int64_t* pairs, i
     try {
         return ksq::CCommonUtils::int64_pairs_to_string(buffer, capacity, pairs, count);
     } catch (...) {
+        // The formatting itself failed (out of memory): the documented code.
         return kFormatFailure;
     }
 }
@@ -71,6 +75,7 @@ int ci_double_pairs_to_string(char* buffer, int capacity, const double* pairs, i
     try {
         return ksq::CCommonUtils::double_pairs_to_string(buffer, capacity, pairs, count);
     } catch (...) {
+        // The formatting itself failed (out of memory): the documented code.
         return kFormatFailure;
     }
 }

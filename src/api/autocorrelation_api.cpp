@@ -3,34 +3,14 @@
 
 #include <veltranoapi/veltranoapi.h>
 
-#include "analysis/analysis_control.h"
-#include "analysis/analysis_kinds.h"
-#include "analysis/analysis_state.h"
-#include "analysis/run_start.h"
+#include "analysis/analysis_starts.h"
 #include "analysis/point_list_fetch.h"
 #include "api/export_boundary.h"
 #include "core/string_utils.h"
 
 #include <string>
 
-namespace {
-
 using namespace vel::analysis;
-
-int startAutocorrelation(InstInstance& session, uint64_t handle, const nlohmann::json& request, int duration,
-                         uint8_t enableT2Data, const std::string& folder, const std::string& fileName) {
-    vel::AnalysisState& state = session.analysis;
-    state.t2Enabled = enableT2Data == 1;
-    state.t2ToFile = false;
-    if (!prepareProcessDataFile(handle, state, folder, fileName, "tdiff(s), auto_correlation(g2)",
-                                "Prepare output file path failed for auto-correlation analysis")) {
-        return -1;
-    }
-    // With a file name the service writes the T2 records into its own file.
-    return sendHistogramStart(handle, request, duration, kAutocorrelation, state.t2ToFile, !fileName.empty());
-}
-
-}  // namespace
 
 extern "C" {
 
@@ -61,20 +41,16 @@ CI_API int ci_autocorrelation_analysis(uint64_t handle, int duration, int ch, do
                                         {"enable_t2_data", static_cast<int>(enable_t2_data)},
                                         {"folder_path", folder},
                                         {"file_name", fileName}};
-        return startAutocorrelation(session, handle, request, duration, enable_t2_data, folder, fileName);
+        return startAutocorrelation(session.context, session.analysis, request, duration, enable_t2_data, folder,
+                                    fileName);
     });
 }
 
 CI_API double* ci_fetch_autocorrelation_data(uint64_t handle, int* count) {
-    if (count != nullptr) {
-        *count = 0;
-    }
-    try {
-        return fetchDoublePairs(handle, {{"cmd", "fetch_autocorrelation_data"}}, count,
+    return vel::withArrayFetch<double>(handle, count, [&](InstInstance& session) {
+        return fetchDoublePairs(session.context, {{"cmd", "fetch_autocorrelation_data"}}, count,
                                 "Fetch auto-correlation process data failed", "Fetch auto-correlation process data");
-    } catch (...) {
-        return nullptr;  // the request could not be built
-    }
+    });
 }
 
 }  // extern "C"

@@ -10,11 +10,9 @@
 namespace {
 
 int readRate(uint64_t handle, const char* command, int channel) noexcept {
-    try {
-        return vel::callReturningInt(handle, {{"cmd", command}, {"channel", channel}});
-    } catch (...) {
-        return -1;  // the request could not be built
-    }
+    return vel::withConnection(handle, [&](const vel::SessionContext& session) {
+        return vel::callReturningInt(session, {{"cmd", command}, {"channel", channel}});
+    });
 }
 
 int startRecording(uint64_t handle, const vel::RateRecordingKind& kind, int duration, const char* folder,
@@ -23,13 +21,13 @@ int startRecording(uint64_t handle, const vel::RateRecordingKind& kind, int dura
         return -1;
     }
     return vel::withSession(handle, -1, kind.startOperation, [&](InstInstance& session) {
-        return vel::startRateRecording(session, handle, kind, duration, folder, fileName);
+        return vel::startRateRecording(session.context, session.countRates, kind, duration, folder, fileName);
     });
 }
 
 int stopRecording(uint64_t handle, const vel::RateRecordingKind& kind) noexcept {
     return vel::withSession(handle, -1, kind.saveOperation, [&](InstInstance& session) {
-        return vel::stopRateRecording(session, handle, kind);
+        return vel::stopRateRecording(session.context, session.countRates, kind);
     });
 }
 

@@ -5,7 +5,6 @@
 
 #include "acq/nbin_file_converter.h"
 #include "api/export_boundary.h"
-#include "api/inst_instance.h"
 #include "api/session_log.h"
 #include "net/call_kinds.h"
 
@@ -32,9 +31,11 @@ CI_API int ci_convert_to_hex(uint64_t handle, const char* bin_file, const char* 
         vel::logError(handle, kEmptyBinFileMessage);
         return -1;
     }
-    return vel::callPlain(handle, {{"cmd", "convert_to_hex"},
-                                   {"bin_file", std::string(bin_file)},
-                                   {"hex_file", textOrEmpty(hex_file)}});
+    return vel::withConnection(handle, [&](const vel::SessionContext& session) {
+        return vel::callPlain(
+            session,
+            {{"cmd", "convert_to_hex"}, {"bin_file", std::string(bin_file)}, {"hex_file", textOrEmpty(hex_file)}});
+    });
 }
 
 CI_API int ci_convert_to_hex_local(uint64_t handle, const char* bin_file, const char* hex_file) {
@@ -43,7 +44,7 @@ CI_API int ci_convert_to_hex_local(uint64_t handle, const char* bin_file, const 
         return -1;
     }
     return vel::withSession(handle, -1, "Convert to hex local", [&](InstInstance& session) {
-        NBinFileConverter converter(bin_file, textOrEmpty(hex_file), session.baseDir);
+        NBinFileConverter converter(bin_file, textOrEmpty(hex_file), session.context.baseDir);
         return converter.convert() ? 0 : -1;
     });
 }

@@ -1,15 +1,16 @@
 #pragma once
-// One session: the connection to the instrument service and the session's base
-// directory. Measurement features add their own state as further members;
-// members are destroyed in reverse order, so the connection goes last.
+// One session: the connection to the instrument service, the context the
+// features see of the session (handle, base directory, connection, log) and
+// the features' own state. Members are destroyed in reverse order, so the
+// feature state (with its worker threads) goes first and the connection last.
 
 #include "acq/acquisition_state.h"
-#include "analysis/analysis_state.h"
 #include "acq/count_rate_recording.h"
+#include "analysis/analysis_state.h"
+#include "core/session_context.h"
 #include "net/tcp_client.h"
 
 #include <memory>
-#include <string>
 
 class InstInstance : public std::enable_shared_from_this<InstInstance> {
 public:
@@ -17,10 +18,21 @@ public:
     InstInstance(const InstInstance&) = delete;
     InstInstance& operator=(const InstInstance&) = delete;
 
+    // A new session whose context can share it with worker threads.
+    static std::shared_ptr<InstInstance> create() {
+        auto session = std::make_shared<InstInstance>();
+        session->context.setOwner(std::shared_ptr<vel::SessionContext>(session, &session->context));
+        return session;
+    }
+
     // Set once by ci_create before the session is registered; never replaced.
+    void attachConnection(std::unique_ptr<TcpClient> client) {
+        connection = std::move(client);
+        context.connection = connection.get();
+    }
+
     std::unique_ptr<TcpClient> connection;
-    // Absolute UTF-8 directory: the log folder and relative output paths hang off it.
-    std::string baseDir;
+    vel::SessionContext context;
     vel::CountRateRecordingState countRates;
     vel::AcquisitionState acquisition;
     vel::AnalysisState analysis;

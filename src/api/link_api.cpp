@@ -2,16 +2,21 @@
 
 #include <veltranoapi/veltranoapi.h>
 
+#include "api/export_boundary.h"
 #include "net/call_kinds.h"
 
 extern "C" {
 
 CI_API int ci_connect(uint64_t handle, int device_type) {
-    return vel::callPlain(handle, {{"cmd", "connect"}, {"device_type", device_type}});
+    return vel::withConnection(handle, [&](const vel::SessionContext& session) {
+        return vel::callPlain(session, {{"cmd", "connect"}, {"device_type", device_type}});
+    });
 }
 
 CI_API int ci_disconnect(uint64_t handle) {
-    return vel::callPlain(handle, {{"cmd", "disconnect"}});
+    return vel::withConnection(handle, [&](const vel::SessionContext& session) {
+        return vel::callPlain(session, {{"cmd", "disconnect"}});
+    });
 }
 
 }  // extern "C"

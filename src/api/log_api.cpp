@@ -17,6 +17,7 @@ void logCallerText(uint64_t handle, spdlog::level::level_enum level, const char*
     try {
         vel::logForSession(handle, level, ksq::CStringUtils::safe_string(text));
     } catch (...) {
+        // A caller's log line that cannot be written is dropped.
     }
 }
 

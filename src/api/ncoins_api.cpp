@@ -26,24 +26,25 @@ int startWithStrategies(uint64_t handle, const char* operation, int duration, ui
         NCoinsStrategies strategies;
         const std::string message = readStrategies(strategies);
         if (!message.empty()) {
-            vel::logError(handle, message);
+            session.context.logError(message);
             return -1;
         }
-        return vel::analysis::startNCoincidenceAnalysis(session, handle, duration, std::move(strategies),
-                                                        enableRawData, folderPath, fileName);
+        return vel::analysis::startNCoincidenceAnalysis(session.context, session.analysis, duration,
+                                                        std::move(strategies), enableRawData, folderPath, fileName);
     });
 }
 
 template <class ReadStrategies>
 int applyStrategies(uint64_t handle, const char* operation, ReadStrategies&& readStrategies) noexcept {
-    return vel::withSession(handle, -1, operation, [&](InstInstance&) {
+    return vel::withSession(handle, -1, operation, [&](InstInstance& session) {
         nlohmann::json strategies;
         const std::string message = readStrategies(strategies);
         if (!message.empty()) {
-            vel::logError(handle, message);
+            session.context.logError(message);
             return -1;
         }
-        return vel::callPlain(handle, {{"cmd", "apply_ncoins_strategies"}, {"ncoins_strats", std::move(strategies)}});
+        return vel::callPlain(session.context,
+                              {{"cmd", "apply_ncoins_strategies"}, {"ncoins_strats", std::move(strategies)}});
     });
 }
 
@@ -80,24 +81,17 @@ CI_API int ci_apply_ncoins_strategies_json(uint64_t handle, const char* ncoins_s
 }
 
 CI_API int ci_get_ncoins_cps(uint64_t handle, int strategy_index) {
-    try {
-        return vel::callReturningInt(handle, {{"cmd", "get_ncoins_cps"}, {"strategy_index", strategy_index}});
-    } catch (...) {
-        return -1;  // the request could not be built
-    }
+    return vel::withConnection(handle, [&](const vel::SessionContext& session) {
+        return vel::callReturningInt(session, {{"cmd", "get_ncoins_cps"}, {"strategy_index", strategy_index}});
+    });
 }
 
 CI_API int64_t* ci_fetch_ncoins_cps(uint64_t handle, int strategy_index, int* count) {
-    if (count != nullptr) {
-        *count = 0;
-    }
-    try {
-        return vel::analysis::fetchIntegerPairs(handle,
-                                                   {{"cmd", "fetch_ncoins_cps"}, {"strategy_index", strategy_index}},
-                                                   count, "Fetch ncoins cps data failed", "Fetch ncoins cps data");
-    } catch (...) {
-        return nullptr;  // the request could not be built
-    }
+    return vel::withArrayFetch<int64_t>(handle, count, [&](InstInstance& session) {
+        return vel::analysis::fetchIntegerPairs(session.context,
+                                                {{"cmd", "fetch_ncoins_cps"}, {"strategy_index", strategy_index}},
+                                                count, "Fetch ncoins cps data failed", "Fetch ncoins cps data");
+    });
 }
 
 CI_API int64_t* ci_fetch_ncoins_rawdata(uint64_t handle, int strategy_index, int* count, int timeout_ms) {
@@ -105,7 +99,7 @@ CI_API int64_t* ci_fetch_ncoins_rawdata(uint64_t handle, int strategy_index, int
         *count = 0;
     }
     return vel::withSession<int64_t*>(handle, nullptr, "Fetch ncoins raw data", [&](InstInstance& session) {
-        return vel::analysis::pollNCoinsRecords(session, handle, strategy_index, count, timeout_ms);
+        return vel::analysis::pollNCoinsRecords(session.context, session.analysis, strategy_index, count, timeout_ms);
     });
 }
 

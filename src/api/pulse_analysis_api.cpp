@@ -6,9 +6,7 @@
 
 #include <veltranoapi/veltranoapi.h>
 
-#include "analysis/analysis_kinds.h"
-#include "analysis/analysis_state.h"
-#include "analysis/run_start.h"
+#include "analysis/analysis_starts.h"
 #include "api/export_boundary.h"
 #include "core/string_utils.h"
 
@@ -37,20 +35,9 @@ CI_API int ci_tot_analysis(uint64_t handle, int duration, int channel, int8_t en
         return -1;
     }
     return vel::withSession(handle, -1, "TOT analysis", [&](InstInstance& session) {
-        vel::AnalysisState& state = session.analysis;
-        const std::string folder = ksq::CStringUtils::safe_string(folder_path);
-        const std::string fileName = ksq::CStringUtils::safe_string(file_name);
-        if (!prepareProcessDataFile(handle, state, folder, fileName, "tot, counts",
-                                    "Prepare output file path failed for TOT analysis")) {
-            return -1;
-        }
-        state.totDataToFile = false;
-        state.totDataEnabled = enable_tot_data == 1;
-        const nlohmann::json request = {{"cmd", "tot_analysis"}, {"duration", duration},
-                                        {"ch", channel},         {"enable_tot_data", static_cast<int>(enable_tot_data)},
-                                        {"folder_path", folder}, {"file_name", fileName}};
-        return sendHistogramStart(handle, request, duration, kTimeOverThreshold, state.totDataToFile,
-                                  !fileName.empty());
+        return startTimeOverThreshold(session.context, session.analysis, duration, channel, enable_tot_data,
+                                      ksq::CStringUtils::safe_string(folder_path),
+                                      ksq::CStringUtils::safe_string(file_name));
     });
 }
 
@@ -68,15 +55,8 @@ CI_API int ci_es_analysis(uint64_t handle, int duration, int channel, int ad_int
         return -1;
     }
     return vel::withSession(handle, -1, "ES analysis", [&](InstInstance& session) {
-        vel::AnalysisState& state = session.analysis;
         const std::string folder = ksq::CStringUtils::safe_string(folder_path);
         const std::string fileName = ksq::CStringUtils::safe_string(file_name);
-        if (!prepareProcessDataFile(handle, state, folder, fileName, "adc, counts",
-                                    "Prepare output file path failed for ES analysis")) {
-            return -1;
-        }
-        state.esDataToFile = false;
-        state.esDataEnabled = enable_es_data == 1;
         const nlohmann::json request = {{"cmd", "es_analysis"},
                                         {"duration", duration},
                                         {"ch", channel},
@@ -85,7 +65,8 @@ CI_API int ci_es_analysis(uint64_t handle, int duration, int channel, int ad_int
                                         {"enable_es_data", static_cast<int>(enable_es_data)},
                                         {"folder_path", folder},
                                         {"file_name", fileName}};
-        return sendHistogramStart(handle, request, duration, kEnergySpectrum, state.esDataToFile, !fileName.empty());
+        return startEnergySpectrum(session.context, session.analysis, request, duration, enable_es_data, folder,
+                                   fileName);
     });
 }
 

@@ -3,6 +3,7 @@
 #include <veltranoapi/veltranoapi.h>
 
 #include "api/service_config.h"
+#include "analysis/stop_timer.h"
 #include "api/session_registry.h"
 #include "core/io_utils.h"
 #include "core/nlogger.h"
@@ -13,10 +14,17 @@
 
 namespace {
 
+// Disconnects a removed session and ends its analysis stop timer if it still
+// waits (it would find no session anyway); a timer that is stopping its run
+// right now finishes first.
 void closeSession(const vel::SessionPtr& session) {
-    if (session && session->connection) {
+    if (!session) {
+        return;
+    }
+    if (session->connection) {
         session->connection->disconnect();
     }
+    vel::analysis::endStopTimer(session->analysis);
 }
 
 }  // namespace
@@ -37,16 +45,16 @@ CI_API uint64_t ci_create(const char* config_path, const char* base_dir) {
             return 0;
         }
 
-        auto session = std::make_shared<InstInstance>();
-        session->connection = std::make_unique<TcpClient>(address->host, address->port);
+        auto session = InstInstance::create();
+        session->attachConnection(std::make_unique<TcpClient>(address->host, address->port));
         if (!session->connection->connect()) {
             return 0;
         }
-        session->baseDir = ksq::CIOUtils::toUtf8String(
-            ksq::CIOUtils::getBaseDirP(ksq::CIOUtils::fromUtf8String(baseText)));
+        session->context.baseDir =
+            ksq::CIOUtils::toUtf8String(ksq::CIOUtils::getBaseDirP(ksq::CIOUtils::fromUtf8String(baseText)));
         return vel::SessionRegistry::add(std::move(session));
     } catch (...) {
-        return 0;
+        return 0;  // whatever failed, no session was registered
     }
 }
 
@@ -56,6 +64,7 @@ CI_API void ci_destroy(uint64_t handle) {
         // Outside the registry lock: closing waits for a running exchange.
         closeSession(session);
     } catch (...) {
+        // ci_destroy has no result; the session is removed whatever follows.
     }
 }
 
@@ -66,6 +75,7 @@ CI_API void ci_cleanup(void) {
             closeSession(session);
         }
     } catch (...) {
+        // ci_cleanup has no result; every session is removed whatever follows.
     }
 }
 

@@ -1,5 +1,7 @@
 #include "api/session_registry.h"
 
+#include "core/nlogger.h"
+
 #include <atomic>
 #include <mutex>
 #include <shared_mutex>
@@ -16,22 +18,33 @@ struct Registry {
     std::atomic<uint64_t> nextHandle{1};
 };
 
-// The registry itself is never destroyed: a detached stop timer may wake and
-// look its session up while the process exits. The sessions still registered
-// then are released at exit as before (ending their worker threads), and later
-// lookups simply find nothing.
-Registry& registry() {
-    static Registry* const instance = new Registry();
-    static const struct ReleaseAtExit {
-        ~ReleaseAtExit() {
-            std::unordered_map<uint64_t, SessionPtr> remaining;
-            {
-                std::lock_guard<std::shared_mutex> lock(instance->mutex);
-                remaining.swap(instance->sessions);
-            }
+// The sessions still registered when the process exits are released then,
+// outside the lock (ending their worker threads and stop timers), while the
+// registry itself still stands: a thread that ends meanwhile and looks its
+// handle up finds nothing. The process logger is set up first, so it is
+// destroyed after the registry and those threads can still log.
+struct ReleasingRegistry : Registry {
+    ReleasingRegistry() { NLogger::outliveSessions(); }
+    ~ReleasingRegistry() {
+        std::unordered_map<uint64_t, SessionPtr> remaining;
+        {
+            std::lock_guard<std::shared_mutex> lock(mutex);
+            remaining.swap(sessions);
         }
-    } releaseAtExit;
-    return *instance;
+        for (auto& entry : remaining) {
+            entry.second->context.setRegistered(false);
+        }
+    }
+};
+
+Registry& registry() {
+    static ReleasingRegistry instance;
+    return instance;
+}
+
+std::shared_ptr<SessionContext> lookupContext(uint64_t handle) {
+    SessionPtr session = SessionRegistry::lookup(handle);
+    return session ? std::shared_ptr<SessionContext>(session, &session->context) : nullptr;
 }
 
 }  // namespace
@@ -40,6 +53,9 @@ uint64_t SessionRegistry::add(SessionPtr session) {
     auto& r = registry();
     std::lock_guard<std::shared_mutex> lock(r.mutex);
     const uint64_t handle = r.nextHandle.fetch_add(1);
+    session->context.handle = handle;
+    session->context.lookup = &lookupContext;
+    session->context.setRegistered(true);
     r.sessions.emplace(handle, std::move(session));
     return handle;
 }
@@ -68,6 +84,7 @@ SessionPtr SessionRegistry::remove(uint64_t handle) {
         }
         session = std::move(found->second);
         r.sessions.erase(found);
+        session->context.setRegistered(false);
     }
     return session;
 }
@@ -78,6 +95,7 @@ std::vector<SessionPtr> SessionRegistry::removeAll() {
     std::lock_guard<std::shared_mutex> lock(r.mutex);
     removed.reserve(r.sessions.size());
     for (auto& entry : r.sessions) {
+        entry.second->context.setRegistered(false);
         removed.push_back(std::move(entry.second));
     }
     r.sessions.clear();

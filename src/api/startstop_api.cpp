@@ -37,10 +37,10 @@ int startWithGroups(uint64_t handle, const char* operation, const StartStopOptio
         StartStopGroups groups;
         const std::string message = readGroups(groups);
         if (!message.empty()) {
-            vel::logError(handle, message);
+            session.context.logError(message);
             return -1;
         }
-        return vel::analysis::startStartStopAnalysis(session, handle, std::move(groups), options);
+        return vel::analysis::startStartStopAnalysis(session.context, session.analysis, std::move(groups), options);
     });
 }
 
@@ -61,8 +61,8 @@ CI_API int ci_startstop_analysis(uint64_t handle, int duration, const CHAN_GROUP
 }
 
 CI_API int ci_startstop_analysis_json(uint64_t handle, int duration, const char* chan_groups_json,
-                                      const char* dualstops_groups_json, int coins_time_window,
-                                      uint8_t enable_t3_data, const char* folder_path, const char* file_name) {
+                                      const char* dualstops_groups_json, int coins_time_window, uint8_t enable_t3_data,
+                                      const char* folder_path, const char* file_name) {
     const bool groupsGiven = chan_groups_json != nullptr && chan_groups_json[0] != '\0';
     if (!startArgumentsValid(handle, duration, groupsGiven, coins_time_window)) {
         return -1;
@@ -74,34 +74,27 @@ CI_API int ci_startstop_analysis_json(uint64_t handle, int duration, const char*
 }
 
 CI_API int64_t* ci_fetch_startstop_processdata(uint64_t handle, int start_chan, int stop_chan, int* count) {
-    if (count != nullptr) {
-        *count = 0;
-    }
-    try {
+    return vel::withArrayFetch<int64_t>(handle, count, [&](InstInstance& session) {
         return vel::analysis::fetchIntegerPairs(
-            handle, {{"cmd", "fetch_startstop_processdata"}, {"start_chan", start_chan}, {"stop_chan", stop_chan}},
-            count, "Fetch analysis process data failed for start-stop analysis", "Fetch start-stop process data");
-    } catch (...) {
-        return nullptr;  // the request could not be built
-    }
+            session.context,
+            {{"cmd", "fetch_startstop_processdata"}, {"start_chan", start_chan}, {"stop_chan", stop_chan}}, count,
+            "Fetch analysis process data failed for start-stop analysis", "Fetch start-stop process data");
+    });
 }
 
 CI_API int64_t* ci_fetch_startstop_average_processdata(uint64_t handle, int start_chan, int* count) {
-    if (count != nullptr) {
-        *count = 0;
-    }
-    try {
+    return vel::withArrayFetch<int64_t>(handle, count, [&](InstInstance& session) {
         return vel::analysis::fetchIntegerPairs(
-            handle, {{"cmd", "fetch_startstop_average_processdata"}, {"start_chan", start_chan}}, count,
+            session.context, {{"cmd", "fetch_startstop_average_processdata"}, {"start_chan", start_chan}}, count,
             "Fetch analysis average process data failed for start-stop analysis",
             "Fetch start-stop average process data");
-    } catch (...) {
-        return nullptr;  // the request could not be built
-    }
+    });
 }
 
 CI_API int64_t* ci_fetch_startstop_dualstops_rawdata(uint64_t handle, int start_chan, int* count, int timeout_ms) {
-    return vel::analysis::fetchDualStopPairs(handle, start_chan, count, timeout_ms);
+    return vel::withArrayFetch<int64_t>(handle, count, [&](InstInstance& session) {
+        return vel::analysis::fetchDualStopPairs(session.context, session.analysis, start_chan, count, timeout_ms);
+    });
 }
 
 }  // extern "C"

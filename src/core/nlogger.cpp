@@ -11,36 +11,36 @@
 
 namespace {
 
-// The map and its mutex are never destroyed: worker threads may still log
-// while the process runs its exit-time destructors.
-std::map<std::string, std::shared_ptr<spdlog::logger>>& get_loggers() {
-    static auto* loggers = new std::map<std::string, std::shared_ptr<spdlog::logger>>();
-    return *loggers;
-}
+struct LoggerMap {
+    std::mutex mutex;
+    std::map<std::string, std::shared_ptr<spdlog::logger>> loggers;
+};
 
-std::mutex& get_logger_mutex() {
-    static auto* mutex = new std::mutex();
-    return *mutex;
+LoggerMap& loggerMap() {
+    static LoggerMap map;
+    return map;
 }
 
 }  // namespace
 
-std::shared_ptr<spdlog::logger> NLogger::getLogger(const std::string& basePath, int maxFileSize,
-                                                   int maxFiles) {
-    std::lock_guard<std::mutex> lock(get_logger_mutex());
-    auto& loggers = get_loggers();
-    if (auto found = loggers.find(kDefaultLoggerName); found != loggers.end()) {
+void NLogger::outliveSessions() {
+    loggerMap();
+}
+
+std::shared_ptr<spdlog::logger> NLogger::getLogger(const std::string& basePath, int maxFileSize, int maxFiles) {
+    LoggerMap& map = loggerMap();
+    std::lock_guard<std::mutex> lock(map.mutex);
+    if (auto found = map.loggers.find(kDefaultLoggerName); found != map.loggers.end()) {
         return found->second;
     }
     auto logger = createLogger(basePath, kDefaultLoggerName, maxFileSize, maxFiles);
     if (logger) {
-        loggers.emplace(kDefaultLoggerName, logger);
+        map.loggers.emplace(kDefaultLoggerName, logger);
     }
     return logger;
 }
 
-std::shared_ptr<spdlog::logger> NLogger::createLogger(const std::string& basePath,
-                                                      const std::string& loggerName,
+std::shared_ptr<spdlog::logger> NLogger::createLogger(const std::string& basePath, const std::string& loggerName,
                                                       int maxFileSize, int maxFiles) {
     try {
         const std::string logDir = ksq::CIOUtils::resolveBasePath("log", basePath);

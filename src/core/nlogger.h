@@ -17,11 +17,14 @@ public:
 
     // Returns the library logger, creating it for basePath on first use;
     // an empty pointer when the log file cannot be opened.
-    static std::shared_ptr<spdlog::logger> getLogger(const std::string& basePath, int maxFileSize,
-                                                     int maxFiles);
+    static std::shared_ptr<spdlog::logger> getLogger(const std::string& basePath, int maxFileSize, int maxFiles);
+
+    // Sets the logger map up now. Static objects are destroyed in the reverse
+    // order of their construction, so the session registry calls this first
+    // and the sessions it releases at process exit can still log.
+    static void outliveSessions();
 
 private:
-    static std::shared_ptr<spdlog::logger> createLogger(const std::string& basePath,
-                                                        const std::string& loggerName,
+    static std::shared_ptr<spdlog::logger> createLogger(const std::string& basePath, const std::string& loggerName,
                                                         int maxFileSize, int maxFiles);
 };

@@ -5,37 +5,48 @@
 
 namespace vel::device {
 
-int sendCommand(uint64_t handle, const char* command) noexcept {
-    return guarded([&] { return callPlain(handle, commandRequest(command)); });
+int sendCommand(const SessionContext& session, const char* command) {
+    return callPlain(session, commandRequest(command));
 }
 
-int sendValue(uint64_t handle, const char* command, int value) noexcept {
-    return guarded([&] { return callPlain(handle, withMembers(command, "value", value)); });
+int sendValue(const SessionContext& session, const char* command, int value) {
+    return callPlain(session, withMembers(command, "value", value));
 }
 
-int sendChannelCommand(uint64_t handle, const char* command, int channel) noexcept {
-    return guarded([&] { return callPlain(handle, withMembers(command, "channel", channel)); });
+int sendChannelCommand(const SessionContext& session, const char* command, int channel) {
+    return callPlain(session, withMembers(command, "channel", channel));
 }
 
-int sendChannelValue(uint64_t handle, const char* command, int channel, int value) noexcept {
-    return guarded(
-        [&] { return callPlain(handle, withMembers(command, "channel", channel, "value", value)); });
+int sendChannelValue(const SessionContext& session, const char* command, int channel, int value) {
+    return callPlain(session, withMembers(command, "channel", channel, "value", value));
 }
 
-int readI32(uint64_t handle, const char* command, int* value) noexcept {
-    return guarded([&] { return callWithI32Value(handle, commandRequest(command), value); });
+int readI32(const SessionContext& session, const char* command, int* value) {
+    return callWithI32Value(session, commandRequest(command), value);
 }
 
-int readChannelI32(uint64_t handle, const char* command, int channel, int* value) noexcept {
-    return guarded([&] { return callWithI32Value(handle, withMembers(command, "channel", channel), value); });
+int readChannelI32(const SessionContext& session, const char* command, int channel, int* value) {
+    return callWithI32Value(session, withMembers(command, "channel", channel), value);
 }
 
-int readReturnedInt(uint64_t handle, const char* command) noexcept {
-    return guarded([&] { return callReturningInt(handle, commandRequest(command)); });
+int readReturnedInt(const SessionContext& session, const char* command) {
+    return callReturningInt(session, commandRequest(command));
 }
 
-int readText(uint64_t handle, const char* command, char* buffer, int capacity) noexcept {
-    return guarded([&] { return callWithStringValue(handle, commandRequest(command), buffer, capacity); });
+int readText(const SessionContext& session, const char* command, char* buffer, int capacity) {
+    return callWithStringValue(session, commandRequest(command), buffer, capacity);
+}
+
+int setThreshold(const SessionContext& session, int channel, double value) {
+    return callPlain(session, withMembers("set_dac", "channel", channel, "value", value));
+}
+
+int readThreshold(const SessionContext& session, int channel, double* value) {
+    return callWithF64Value(session, withMembers("get_dac", "channel", channel), value);
+}
+
+int readChannelEnabled(const SessionContext& session, int channel, bool* enabled) {
+    return callWithBoolValue(session, withMembers("is_channel_enabled", "channel", channel), enabled);
 }
 
 }  // namespace vel::device

@@ -2,9 +2,8 @@
 // list is the top-level "devices" array of the reply to "get_devices"; the
 // reply's "result" is not consulted.
 
-#include <veltranoapi/veltranoapi.h>
+#include "device/device_discovery.h"
 
-#include "api/export_boundary.h"
 #include "core/text_copy.h"
 #include "device/service_reply.h"
 #include "net/strict_members.h"
@@ -13,6 +12,7 @@
 #include <climits>
 #include <cstring>
 
+namespace vel::device {
 namespace {
 
 using nlohmann::json;
@@ -37,82 +37,71 @@ struct DeviceEntry {
 
 // Throws UnusableMember for a type that is not a number or a name that is not text.
 DeviceEntry readEntry(const json& element) {
-    DeviceEntry entry{vel::reply::strictInt(element, "device_type", 0), {}};
-    entry.name = vel::reply::strictString(element, "device_name");
+    DeviceEntry entry{reply::strictInt(element, "device_type", 0), {}};
+    entry.name = reply::strictString(element, "device_name");
     return entry;
 }
 
 }  // namespace
 
-extern "C" {
-
-CI_API int ci_get_devices(uint64_t handle, DEVICE_INFO* devices, int count) {
-    return vel::withSession(handle, -1, "Get devices", [&](InstInstance& session) {
-        const auto reply = vel::device::askService(session, "get_devices");
-        if (!reply) {
-            return -1;
-        }
-        const json* list = devicesOf(*reply);
-        if (!list) {
-            return 0;
-        }
-        const int total = entryCount(*list);
-        if (devices == nullptr) {
-            return total;
-        }
-        if (count <= 0) {
-            return -1;
-        }
-        std::memset(devices, 0, sizeof(DEVICE_INFO) * static_cast<size_t>(count));
-        // Elements that are not objects take no slot: filled entries stay packed at the front.
-        int slot = 0;
-        const int considered = std::min(total, count);
-        for (int i = 0; i < considered; ++i) {
-            const json& element = (*list)[static_cast<size_t>(i)];
-            if (!element.is_object()) {
-                continue;
-            }
-            const DeviceEntry entry = readEntry(element);
-            DEVICE_INFO& info = devices[slot++];
-            info.device_type = entry.type;
-            vel::copyText(info.device_name, sizeof info.device_name, entry.name);
-        }
-        return total;
-    });
-}
-
-CI_API int ci_get_device_num(uint64_t handle) {
-    return vel::withSession(handle, -1, "Get device num", [&](InstInstance& session) {
-        const auto reply = vel::device::askService(session, "get_devices");
-        if (!reply) {
-            return -1;
-        }
-        const json* list = devicesOf(*reply);
-        return list ? entryCount(*list) : 0;
-    });
-}
-
-CI_API int ci_get_device(uint64_t handle, int index, int* device_type, char* name, int name_len) {
-    if (index < 0 || name == nullptr || name_len <= 0) {
+int readDevices(const SessionContext& session, DEVICE_INFO* devices, int count) {
+    const auto reply = askService(session, "get_devices");
+    if (!reply) {
         return -1;
     }
-    return vel::withSession(handle, -1, "Get device", [&](InstInstance& session) {
-        const auto reply = vel::device::askService(session, "get_devices");
-        const json* list = reply ? devicesOf(*reply) : nullptr;
-        if (!list || static_cast<size_t>(index) >= list->size()) {
-            return -1;
-        }
-        const json& element = (*list)[static_cast<size_t>(index)];
+    const json* list = devicesOf(*reply);
+    if (!list) {
+        return 0;
+    }
+    const int total = entryCount(*list);
+    if (devices == nullptr) {
+        return total;
+    }
+    if (count <= 0) {
+        return -1;
+    }
+    std::memset(devices, 0, sizeof(DEVICE_INFO) * static_cast<size_t>(count));
+    // Elements that are not objects take no slot: filled entries stay packed at the front.
+    int slot = 0;
+    const int considered = std::min(total, count);
+    for (int i = 0; i < considered; ++i) {
+        const json& element = (*list)[static_cast<size_t>(i)];
         if (!element.is_object()) {
-            return -1;
+            continue;
         }
         const DeviceEntry entry = readEntry(element);
-        if (device_type != nullptr) {
-            *device_type = entry.type;
-        }
-        vel::copyText(name, name_len, entry.name);
-        return 0;
-    });
+        DEVICE_INFO& info = devices[slot++];
+        info.device_type = entry.type;
+        copyText(info.device_name, sizeof info.device_name, entry.name);
+    }
+    return total;
 }
 
-}  // extern "C"
+int countDevices(const SessionContext& session) {
+    const auto reply = askService(session, "get_devices");
+    if (!reply) {
+        return -1;
+    }
+    const json* list = devicesOf(*reply);
+    return list ? entryCount(*list) : 0;
+}
+
+int readDevice(const SessionContext& session, int index, int* deviceType, char* name, int nameLength) {
+    const auto reply = askService(session, "get_devices");
+    const json* list = reply ? devicesOf(*reply) : nullptr;
+    if (!list || static_cast<size_t>(index) >= list->size()) {
+        return -1;
+    }
+    const json& element = (*list)[static_cast<size_t>(index)];
+    if (!element.is_object()) {
+        return -1;
+    }
+    const DeviceEntry entry = readEntry(element);
+    if (deviceType != nullptr) {
+        *deviceType = entry.type;
+    }
+    copyText(name, nameLength, entry.name);
+    return 0;
+}
+
+}  // namespace vel::device

@@ -1,19 +1,17 @@
 // Device status: board temperature and eight supply currents, from the "data"
 // object of the reply to "get_devicestatus".
 
-#include <veltranoapi/veltranoapi.h>
+#include "device/device_status.h"
 
-#include "api/export_boundary.h"
 #include "device/service_reply.h"
 #include "net/strict_members.h"
 #include "net/reply_values.h"
 
-#include <string_view>
-
+namespace vel::device {
 namespace {
 
 using nlohmann::json;
-using vel::reply::UnusableMember;
+using reply::UnusableMember;
 
 struct CurrentField {
     const char* key;
@@ -41,49 +39,46 @@ const json* dataObjectOf(const json& reply) {
 // keep the caller's.
 void fillStatus(const json& data, DEVICE_STATUS& status) {
     try {
-        status.temperature = vel::reply::strictInt(data, "temperature", 0);
+        status.temperature = reply::strictInt(data, "temperature", 0);
         for (const CurrentField& current : kCurrents) {
-            status.*current.field = static_cast<float>(vel::reply::strictDouble(data, current.key, 0.0));
+            status.*current.field = static_cast<float>(reply::strictDouble(data, current.key, 0.0));
         }
     } catch (const UnusableMember&) {
+        // The filling ends at the first unusable member; the call still succeeds.
     }
 }
 
-// Exchanges "get_devicestatus" under the export's operation text, hands the
-// reply's "data" object (when it has one) to read, and returns "result".
+// Exchanges "get_devicestatus", hands the reply's "data" object (when it has
+// one) to read, and returns "result".
 template <class Read>
-int readStatusReply(uint64_t handle, std::string_view operation, Read&& read) noexcept {
-    return vel::withSession(handle, -1, operation, [&](InstInstance& session) {
-        const auto reply = vel::device::askService(session, "get_devicestatus");
-        if (!reply) {
-            return -1;
-        }
-        if (const json* data = dataObjectOf(*reply)) {
-            read(*data);
-        }
-        return vel::reply::readResult(*reply);
-    });
+int readStatusReply(const SessionContext& session, Read&& read) {
+    const auto reply = askService(session, "get_devicestatus");
+    if (!reply) {
+        return -1;
+    }
+    if (const json* data = dataObjectOf(*reply)) {
+        read(*data);
+    }
+    return reply::readResult(*reply);
 }
 
 }  // namespace
 
-extern "C" {
-
-CI_API int ci_get_device_status(uint64_t handle, DEVICE_STATUS* status) {
-    return readStatusReply(handle, "Get device status", [&](const json& data) {
+int readDeviceStatus(const SessionContext& session, DEVICE_STATUS* status) {
+    return readStatusReply(session, [&](const json& data) {
         if (status != nullptr) {
             fillStatus(data, *status);
         }
     });
 }
 
-CI_API int ci_get_device_temp(uint64_t handle, int* temperature) {
-    return readStatusReply(handle, "Get device temperature", [&](const json& data) {
+int readDeviceTemperature(const SessionContext& session, int* temperature) {
+    return readStatusReply(session, [&](const json& data) {
         if (temperature != nullptr) {
             // Unlike the record, an unusable temperature fails the call.
-            *temperature = vel::reply::strictInt(data, "temperature", 0);
+            *temperature = reply::strictInt(data, "temperature", 0);
         }
     });
 }
 
-}  // extern "C"
+}  // namespace vel::device

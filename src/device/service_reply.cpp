@@ -1,12 +1,13 @@
 #include "device/service_reply.h"
 
+#include "core/session_context.h"
 #include "net/call_kinds.h"
 
 #include <variant>
 
 namespace vel::device {
 
-std::optional<nlohmann::json> askService(InstInstance& session, const char* command) {
+std::optional<nlohmann::json> askService(const SessionContext& session, const char* command) {
     if (!session.connection) {
         return std::nullopt;
     }

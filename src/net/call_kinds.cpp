@@ -1,9 +1,10 @@
 #include "net/call_kinds.h"
 
-#include "api/export_boundary.h"
+#include "core/session_context.h"
 #include "core/text_copy.h"
 #include "net/reply_values.h"
 #include "net/strict_members.h"
+#include "net/tcp_client.h"
 
 #include <stdexcept>
 #include <string_view>
@@ -28,19 +29,20 @@ constexpr std::string_view kReturnedIntCall = "Generic json call returned int va
 // reply is an object with "data"; its failures never fail the call.
 // interpret(reply) turns the reply into the call's result.
 template <class StoreOutputs, class Interpret>
-int jsonCall(uint64_t handle, const json& request, std::string_view kindText, StoreOutputs&& storeOutputs,
+int jsonCall(const SessionContext& session, const json& request, std::string_view kindText, StoreOutputs&& storeOutputs,
              Interpret&& interpret) {
-    return withSession(handle, -1, kindText, [&](InstInstance& session) {
-        if (!session.connection) {
-            return -1;
-        }
-        const CommandResponse response = session.connection->sendJson(request);
+    if (!session.connection) {
+        return -1;
+    }
+    return guardOperation(session, -1, kindText, [&] {
+        const CommandResponse response = exchange(session, request);
         const json& reply = response.getJson();
         if (reply.is_object()) {
             if (auto data = reply.find("data"); data != reply.end()) {
                 try {
                     storeOutputs(*data);
                 } catch (...) {
+                    // Outputs that cannot be filled stay as they were; "result" still counts.
                 }
             }
         }
@@ -49,8 +51,9 @@ int jsonCall(uint64_t handle, const json& request, std::string_view kindText, St
 }
 
 template <class StoreOutputs>
-int jsonCall(uint64_t handle, const json& request, std::string_view kindText, StoreOutputs&& storeOutputs) {
-    return jsonCall(handle, request, kindText, std::forward<StoreOutputs>(storeOutputs),
+int jsonCall(const SessionContext& session, const json& request, std::string_view kindText,
+             StoreOutputs&& storeOutputs) {
+    return jsonCall(session, request, kindText, std::forward<StoreOutputs>(storeOutputs),
                     [](const json& reply) { return reply::readResult(reply); });
 }
 
@@ -69,28 +72,28 @@ T numericValue(const json& data, T fallback, Convert&& convert) {
 
 }  // namespace
 
-int callPlain(uint64_t handle, const json& request) {
-    return jsonCall(handle, request, kPlainCall, [](const json&) {});
+int callPlain(const SessionContext& session, const json& request) {
+    return jsonCall(session, request, kPlainCall, [](const json&) {});
 }
 
-int callWithI32Value(uint64_t handle, const json& request, int* value) {
-    return jsonCall(handle, request, kI32Call, [&](const json& data) {
+int callWithI32Value(const SessionContext& session, const json& request, int* value) {
+    return jsonCall(session, request, kI32Call, [&](const json& data) {
         if (value) {
             *value = numericValue(data, 0, [](const json& v) { return reply::toInt32(v); });
         }
     });
 }
 
-int callWithF64Value(uint64_t handle, const json& request, double* value) {
-    return jsonCall(handle, request, kF64Call, [&](const json& data) {
+int callWithF64Value(const SessionContext& session, const json& request, double* value) {
+    return jsonCall(session, request, kF64Call, [&](const json& data) {
         if (value) {
             *value = numericValue(data, 0.0, [](const json& v) { return reply::toDouble(v); });
         }
     });
 }
 
-int callWithBoolValue(uint64_t handle, const json& request, bool* value) {
-    return jsonCall(handle, request, kBoolCall, [&](const json& data) {
+int callWithBoolValue(const SessionContext& session, const json& request, bool* value) {
+    return jsonCall(session, request, kBoolCall, [&](const json& data) {
         if (!value) {
             return;
         }
@@ -105,8 +108,8 @@ int callWithBoolValue(uint64_t handle, const json& request, bool* value) {
     });
 }
 
-int callWithStringValue(uint64_t handle, const json& request, char* buffer, int capacity) {
-    return jsonCall(handle, request, kStringCall, [&](const json& data) {
+int callWithStringValue(const SessionContext& session, const json& request, char* buffer, int capacity) {
+    return jsonCall(session, request, kStringCall, [&](const json& data) {
         if (data.is_string()) {
             copyText(buffer, capacity, data.get_ref<const std::string&>());
         } else if (data.is_object() && reply::statusIsValid(data)) {
@@ -120,9 +123,9 @@ int callWithStringValue(uint64_t handle, const json& request, char* buffer, int 
     });
 }
 
-int callWithIpValue(uint64_t handle, const json& request, char* localIp, int localCapacity, char* deviceIp,
-                    int deviceCapacity) {
-    return jsonCall(handle, request, kIpCall, [&](const json& data) {
+int callWithIpValue(const SessionContext& session, const json& request, char* localIp, int localCapacity,
+                    char* deviceIp, int deviceCapacity) {
+    return jsonCall(session, request, kIpCall, [&](const json& data) {
         if (data.is_object() && reply::statusIsValid(data)) {
             // A member of the wrong type ends the filling: earlier outputs stay.
             copyText(localIp, localCapacity, reply::strictString(data, "local_ip"));
@@ -131,16 +134,16 @@ int callWithIpValue(uint64_t handle, const json& request, char* localIp, int loc
     });
 }
 
-int callWithMacValue(uint64_t handle, const json& request, char* mac, int capacity) {
-    return jsonCall(handle, request, kMacCall, [&](const json& data) {
+int callWithMacValue(const SessionContext& session, const json& request, char* mac, int capacity) {
+    return jsonCall(session, request, kMacCall, [&](const json& data) {
         if (data.is_object() && reply::statusIsValid(data)) {
             copyText(mac, capacity, reply::strictString(data, "device_mac"));
         }
     });
 }
 
-int callWithNetportValue(uint64_t handle, const json& request, int* localPort, int* devicePort) {
-    return jsonCall(handle, request, kNetportCall, [&](const json& data) {
+int callWithNetportValue(const SessionContext& session, const json& request, int* localPort, int* devicePort) {
+    return jsonCall(session, request, kNetportCall, [&](const json& data) {
         if (data.is_object() && reply::statusIsValid(data)) {
             if (localPort) {
                 *localPort = reply::strictInt(data, "local_port", 0);
@@ -152,9 +155,9 @@ int callWithNetportValue(uint64_t handle, const json& request, int* localPort, i
     });
 }
 
-int callReturningInt(uint64_t handle, const json& request) {
+int callReturningInt(const SessionContext& session, const json& request) {
     return jsonCall(
-        handle, request, kReturnedIntCall, [](const json&) {},
+        session, request, kReturnedIntCall, [](const json&) {},
         [](const json& reply) {
             if (reply::readResult(reply) == -1) {
                 return -1;
@@ -173,11 +176,18 @@ int callReturningInt(uint64_t handle, const json& request) {
         });
 }
 
-CommandResponse exchange(InstInstance& session, const json& request) {
+CommandResponse exchange(const SessionContext& session, const json& request) {
     if (!session.connection) {
         throw std::runtime_error("Socket not connected");
     }
     return session.connection->sendJson(request);
+}
+
+CommandResponse exchange(const SessionContext& session, const json& request, frame::PayloadReader& payloadReader) {
+    if (!session.connection) {
+        throw std::runtime_error("Socket not connected");
+    }
+    return session.connection->sendJson(request, payloadReader);
 }
 
 }  // namespace vel

@@ -9,8 +9,7 @@
 
 #include <stdexcept>
 
-TcpClient::TcpClient(std::string host, int port)
-    : host_(std::move(host)), port_(port), socket_(io_), resolver_(io_) {}
+TcpClient::TcpClient(std::string host, int port) : host_(std::move(host)), port_(port), socket_(io_), resolver_(io_) {}
 
 TcpClient::~TcpClient() {
     boost::system::error_code ignored;
@@ -35,6 +34,7 @@ bool TcpClient::connect() {
         connected_ = true;
         return true;
     } catch (...) {
+        // Any failure to resolve or connect is a refused connection.
         connected_ = false;
         return false;
     }

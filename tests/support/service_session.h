@@ -1,6 +1,7 @@
 #pragma once
 // A library session opened on a scripted fake service, for protocol tests.
 
+#include "api/session_registry.h"
 #include "support/fake_service.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -19,6 +20,10 @@ protected:
         log.clear();
     }
     void TearDown() override { ci_destroy(handle); }
+
+    // The session's parts, for tests of the features below the exports.
+    InstInstance& session() const { return *vel::SessionRegistry::lookup(handle); }
+    vel::SessionContext& context() const { return session().context; }
 
     // The exact bytes of the only request sent so far.
     std::string onlyRequest() const {

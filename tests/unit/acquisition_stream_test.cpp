@@ -21,7 +21,9 @@ const std::string kFetchRequest = "{\"cmd\":\"fetch_rawdata\"}\n";
 class RawStreamTest : public veltest::ServiceSessionTest {
 protected:
     void TearDown() override {
-        vel::stopAcquisitionThreads(handle);
+        if (vel::SessionPtr kept = vel::SessionRegistry::lookup(handle)) {
+            vel::stopAcquisitionThreads(kept->context, kept->acquisition);
+        }
         ServiceSessionTest::TearDown();
     }
 
@@ -175,9 +177,9 @@ TEST_F(RawAcquisitionStart, StartRacingPastTheResetEndsTheRunningThreadInsteadOf
     }
     ASSERT_EQ(startInMemory(), 0);
     service.waitForRequests(2);
-    ASSERT_EQ(vel::startAcquisitionThread(handle), 0);
+    ASSERT_EQ(vel::startAcquisitionThread(context(), state()), 0);
     EXPECT_LT(fetchRequestCount(), static_cast<size_t>(kPayloads));
-    EXPECT_EQ(vel::stopAcquisitionThreads(handle), 0);
+    EXPECT_EQ(vel::stopAcquisitionThreads(context(), state()), 0);
 }
 
 using RawDataStream = RawStreamTest;
@@ -287,8 +289,8 @@ TEST_F(RawDataStream, SessionOutlivesDestroyUntilTheThreadEnds) {
     ASSERT_EQ(startInMemory(), 0);
     std::weak_ptr<InstInstance> session = vel::SessionRegistry::lookup(handle);
     ci_destroy(handle);
-    // The thread's fetches now fail on the unknown handle; after the third it
-    // ends and drops the last reference on its own thread.
+    // The thread's fetches now fail on the closed connection; after the third
+    // it ends and drops the last reference on its own thread.
     while (!session.expired()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -448,10 +450,9 @@ TEST_F(RawAcquisitionQueries, SendTheirCommandsAndReadTheirValues) {
     EXPECT_TRUE(processing);
     EXPECT_EQ(ci_get_acq_dataformat(handle), 2);
     EXPECT_EQ(ci_set_acq_dataformat(handle, 1), 0);
-    const std::vector<std::string> expected = {"{\"cmd\":\"wait_data_ready\",\"timeout_ms\":250}\n",
-                                               "{\"cmd\":\"is_rawdata_processing\"}\n",
-                                               "{\"cmd\":\"get_acq_dataformat\"}\n",
-                                               "{\"cmd\":\"set_acq_dataformat\",\"data_format\":1}\n"};
+    const std::vector<std::string> expected = {
+        "{\"cmd\":\"wait_data_ready\",\"timeout_ms\":250}\n", "{\"cmd\":\"is_rawdata_processing\"}\n",
+        "{\"cmd\":\"get_acq_dataformat\"}\n", "{\"cmd\":\"set_acq_dataformat\",\"data_format\":1}\n"};
     EXPECT_EQ(service.requests(), expected);
 }
 

@@ -41,22 +41,21 @@ TEST_F(AnalysisStop, TimeOfFlightSavesCountsThenCrossCorrelationThenStops) {
     const std::string g2 = preparedFile("g.csv");
     state().processDataPath = counts;
     state().crossCorrelationPath = g2;
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     service.replyBinary(pointPayload({{-10, 3}, {0, 12.5}}));
     service.replyBinary(pointPayload({{5, 1.25}}));
 
     EXPECT_EQ(ci_stop_tof_analysis(handle), 0);
-    EXPECT_EQ(service.requests(),
-              (std::vector<std::string>{fetchRequest("fetch_processdata", 0),
-                                        fetchRequest("fetch_cross_correlation_data", 0),
-                                        stopRequest("stop_tof_analysis")}));
+    EXPECT_EQ(service.requests(), (std::vector<std::string>{fetchRequest("fetch_processdata", 0),
+                                                            fetchRequest("fetch_cross_correlation_data", 0),
+                                                            stopRequest("stop_tof_analysis")}));
     EXPECT_EQ(fileText(counts), "h\n-10,3\n0,12.5\n");
     EXPECT_EQ(fileText(g2), "h\n5,1.25\n");
     EXPECT_TRUE(log.errors().empty());
 }
 
 TEST_F(AnalysisStop, SecondStopSendsNothingButStillStopsTheRawThreads) {
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     EXPECT_EQ(ci_stop_tof_analysis(handle), 0);
     state().rawStopRequested = false;
     EXPECT_EQ(ci_stop_tof_analysis(handle), 0);
@@ -75,7 +74,7 @@ TEST_F(AnalysisStop, PeriodSavesProcessDataThenTheFourMetricsInOrder) {
     state().mdevPath = files[2];
     state().tdevPath = files[3];
     state().hdevPath = files[4];
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
 
     EXPECT_EQ(ci_stop_period_analysis(handle), 0);
     EXPECT_EQ(service.requests(),
@@ -104,7 +103,7 @@ TEST_F(AnalysisStop, EachKindSendsItsOwnStopCommandAndSavesOnlyWithPaths) {
         {ci_stop_autocorrelation_analysis, "stop_autocorrelation_analysis"},
     };
     for (const auto& kind : kinds) {
-        ana::beginRun(handle);
+        ana::beginRun(session().analysis);
         const size_t before = service.requests().size();
         EXPECT_EQ(kind.stop(handle), 0) << kind.command;
         const auto requests = service.requests();
@@ -126,7 +125,7 @@ TEST_F(AnalysisStop, SingleSaveKindsFetchTheirOwnCommand) {
     for (const auto& kind : kinds) {
         const std::string file = preparedFile("k.csv");
         state().processDataPath = file;
-        ana::beginRun(handle);
+        ana::beginRun(session().analysis);
         service.replyBinary(pointPayload({{7, 8}}));
         const size_t before = service.requests().size();
         EXPECT_EQ(kind.stop(handle), 0);
@@ -138,14 +137,14 @@ TEST_F(AnalysisStop, SingleSaveKindsFetchTheirOwnCommand) {
 TEST_F(AnalysisStop, FailedLastSaveStillSendsTheStopAndReportsFailure) {
     state().processDataPath = preparedFile("c.csv");
     state().crossCorrelationPath = preparedFile("g.csv");
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     service.replyBinary(pointPayload({{1, 1}}));
     service.replyJson({{"result", -1}});
 
     EXPECT_EQ(ci_stop_tof_analysis(handle), -1);
     EXPECT_EQ(service.requests().back(), stopRequest("stop_tof_analysis"));
     EXPECT_EQ(log.errors(), (std::vector<std::string>{"Fetch process data failed",
-                                                       "Save process data to file failed for analysis type:1"}));
+                                                      "Save process data to file failed for analysis type:1"}));
     // The run counts as stopped: a second stop sends nothing.
     const size_t sent = service.requests().size();
     EXPECT_EQ(ci_stop_tof_analysis(handle), 0);
@@ -155,7 +154,7 @@ TEST_F(AnalysisStop, FailedLastSaveStillSendsTheStopAndReportsFailure) {
 TEST_F(AnalysisStop, OnlyTheLastSaveDecidesTheStatus) {
     state().processDataPath = preparedFile("c.csv");
     state().crossCorrelationPath = preparedFile("g.csv");
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     service.replyJson({{"result", -1}});
     service.replyBinary(pointPayload({{2, 3}}));
 
@@ -165,7 +164,7 @@ TEST_F(AnalysisStop, OnlyTheLastSaveDecidesTheStatus) {
 }
 
 TEST_F(AnalysisStop, RejectedStopCommandGivesMinusOne) {
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     service.replyJson({{"result", 5}});
     EXPECT_EQ(ci_stop_tot_analysis(handle), -1);
     EXPECT_TRUE(log.errors().empty());
@@ -174,7 +173,7 @@ TEST_F(AnalysisStop, RejectedStopCommandGivesMinusOne) {
 TEST_F(AnalysisStop, MalformedOrUnwritableSavesFail) {
     const std::string file = preparedFile("c.csv");
     state().processDataPath = file;
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     service.replyBinary(pointPayload({{1, 2}}, 2));  // announces more than it carries
     EXPECT_EQ(ci_stop_tot_analysis(handle), -1);
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Save process data to file failed for analysis type:3"});
@@ -182,21 +181,21 @@ TEST_F(AnalysisStop, MalformedOrUnwritableSavesFail) {
 
     log.clear();
     service.replyBinary(pointPayload({{1, 2}}));
-    EXPECT_EQ(ana::saveProcessData(handle, dir.str(), "fetch_processdata", 0, -1, -1), -1);
+    EXPECT_EQ(ana::saveProcessData(context(), dir.str(), "fetch_processdata", 0, -1, -1), -1);
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Failed to open process data file for writing: " + dir.str()});
 }
 
 TEST_F(AnalysisStop, SaveWithoutPathFetchesNothing) {
-    EXPECT_EQ(ana::saveProcessData(handle, "", "fetch_processdata", 0, -1, -1), 0);
-    EXPECT_EQ(ana::saveProcessData(handle, "x.csv", nullptr, 0, -1, -1), -1);
-    EXPECT_EQ(ana::saveProcessData(handle, "x.csv", "", 0, -1, -1), -1);
+    EXPECT_EQ(ana::saveProcessData(context(), "", "fetch_processdata", 0, -1, -1), 0);
+    EXPECT_EQ(ana::saveProcessData(context(), "x.csv", nullptr, 0, -1, -1), -1);
+    EXPECT_EQ(ana::saveProcessData(context(), "x.csv", "", 0, -1, -1), -1);
     EXPECT_TRUE(service.requests().empty());
 }
 
 TEST_F(AnalysisStop, SaveSendsTheGivenMetricAndChannels) {
     const std::string file = preparedFile("m.csv");
     service.replyBinary(pointPayload({}));
-    EXPECT_EQ(ana::saveProcessData(handle, file, "fetch_x", 2, 4, 6), 0);
+    EXPECT_EQ(ana::saveProcessData(context(), file, "fetch_x", 2, 4, 6), 0);
     EXPECT_EQ(onlyRequest(), "{\"cmd\":\"fetch_x\",\"stability_metric_type\":2,\"start_chan\":4,\"stop_chan\":6}\n");
     EXPECT_EQ(fileText(file), "h\n");
 }
@@ -205,19 +204,17 @@ TEST_F(AnalysisStop, ConformEnergySaverStopsAtTheFirstFailure) {
     state().processDataPath = preparedFile("p.csv");
     state().conformArea1Path = preparedFile("a1.csv");
     state().conformArea2Path = preparedFile("a2.csv");
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     service.replyBinary(pointPayload({{1, 2}}));
     service.replyJson({{"result", -1}});
 
     EXPECT_EQ(ci_stop_conform_es_analysis(handle), -1);
-    EXPECT_EQ(service.requests(),
-              (std::vector<std::string>{fetchRequest("fetch_processdata", 0),
-                                        fetchRequest("fetch_ces_area1_processdata", 0),
-                                        stopRequest("stop_conform_es_analysis")}));
-    EXPECT_EQ(log.errors(),
-              (std::vector<std::string>{"Fetch process data failed",
-                                        "Save area1 process data to file failed for conform es analysis",
-                                        "Save process data to file failed for analysis type:5"}));
+    EXPECT_EQ(service.requests(), (std::vector<std::string>{fetchRequest("fetch_processdata", 0),
+                                                            fetchRequest("fetch_ces_area1_processdata", 0),
+                                                            stopRequest("stop_conform_es_analysis")}));
+    EXPECT_EQ(log.errors(), (std::vector<std::string>{"Fetch process data failed",
+                                                      "Save area1 process data to file failed for conform es analysis",
+                                                      "Save process data to file failed for analysis type:5"}));
 }
 
 TEST_F(AnalysisStop, ConformEnergySaverFillsAllThreeFiles) {
@@ -225,7 +222,7 @@ TEST_F(AnalysisStop, ConformEnergySaverFillsAllThreeFiles) {
     state().processDataPath = files[0];
     state().conformArea1Path = files[1];
     state().conformArea2Path = files[2];
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     for (int i = 0; i < 3; ++i) {
         service.replyBinary(pointPayload({{static_cast<double>(i), 1}}));
     }
@@ -239,13 +236,12 @@ TEST_F(AnalysisStop, ConformEnergySaverFillsAllThreeFiles) {
 TEST_F(AnalysisStop, UnknownSessionGivesMinusOne) {
     EXPECT_EQ(ci_stop_tof_analysis(0), -1);
     EXPECT_EQ(ci_stop_tof_analysis(handle + 1000), -1);
-    EXPECT_EQ(ana::stopAnalysisThreads(handle + 1000), -1);
-    EXPECT_EQ(ana::stopAnalysis(handle, 0), -1);
+    EXPECT_EQ(ana::stopAnalysis(context(), session().analysis, static_cast<ana::Kind>(0)), -1);
     EXPECT_TRUE(service.requests().empty());
 }
 
 TEST_F(AnalysisStop, ClosedConnectionStillMarksTheRunStopped) {
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     service.stop();
     EXPECT_EQ(ci_stop_tof_analysis(handle), -1);
     EXPECT_TRUE(state().analysisStopped);

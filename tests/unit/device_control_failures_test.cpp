@@ -39,7 +39,10 @@ std::vector<Export> allDeviceExports() {
     static char text[32];
     static DEVICE_INFO devices[2];
     static DEVICE_STATUS status;
-#define VT_EXPORT(fn, text, ...) {#fn, [](uint64_t h) { return fn(h __VA_OPT__(, ) __VA_ARGS__); }, text}
+#define VT_EXPORT(fn, text, ...)                                               \
+    {                                                                          \
+#fn, [](uint64_t h) { return fn(h __VA_OPT__(, ) __VA_ARGS__); }, text \
+    }
     return {
         VT_EXPORT(ci_set_dac, kPlain, 1, 0.5),
         VT_EXPORT(ci_get_dac, kF64, 1, &d),
@@ -116,7 +119,7 @@ TEST_F(DeviceControlFailures, TheTableCoversEveryDeviceExport) {
 }
 
 TEST_F(DeviceControlFailures, UnknownHandlesAndSessionsWithoutConnectionFailSilently) {
-    const uint64_t noConnection = vel::SessionRegistry::add(std::make_shared<InstInstance>());
+    const uint64_t noConnection = vel::SessionRegistry::add(InstInstance::create());
     for (const auto& e : allDeviceExports()) {
         EXPECT_EQ(e.call(0), -1) << e.name;
         EXPECT_EQ(e.call(handle + 1000), -1) << e.name;
@@ -128,8 +131,8 @@ TEST_F(DeviceControlFailures, UnknownHandlesAndSessionsWithoutConnectionFailSile
 }
 
 TEST_F(DeviceControlFailures, ClosedConnectionFailsEveryExportWithOneLine) {
-    auto session = std::make_shared<InstInstance>();
-    session->connection = std::make_unique<TcpClient>("127.0.0.1", service.port());
+    auto session = InstInstance::create();
+    session->attachConnection(std::make_unique<TcpClient>("127.0.0.1", service.port()));
     ASSERT_TRUE(session->connection->connect());
     session->connection->disconnect();
     const uint64_t closed = vel::SessionRegistry::add(session);

@@ -23,7 +23,9 @@ constexpr size_t kMiB = 1048576;
 class LocalAcquisition : public veltest::ServiceSessionTest {
 protected:
     void TearDown() override {
-        vel::stopAcquisitionThreads(handle);
+        if (vel::SessionPtr kept = vel::SessionRegistry::lookup(handle)) {
+            vel::stopAcquisitionThreads(kept->context, kept->acquisition);
+        }
         ServiceSessionTest::TearDown();
     }
 
@@ -65,9 +67,8 @@ protected:
 
 std::string streamBytes(size_t n, unsigned seed) {
     std::string bytes(n, '\0');
-    std::generate(bytes.begin(), bytes.end(), [x = seed + 77]() mutable {
-        return static_cast<char>((x = x * 1664525u + 1013904223u) >> 23);
-    });
+    std::generate(bytes.begin(), bytes.end(),
+                  [x = seed + 77]() mutable { return static_cast<char>((x = x * 1664525u + 1013904223u) >> 23); });
     return bytes;
 }
 

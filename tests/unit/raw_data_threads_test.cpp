@@ -26,7 +26,7 @@ constexpr int kLongTimeoutMs = 60000;
 class RawDataThreads : public veltest::ServiceSessionTest {
 protected:
     void TearDown() override {
-        ana::stopAnalysisThreads(handle);
+        ana::stopAnalysisThreads(context(), session().analysis);
         ServiceSessionTest::TearDown();
     }
 
@@ -53,7 +53,7 @@ TEST_F(RawDataThreads, MemoryFetchHandsOverEveryPointOnceEvenAfterTheProducerEnd
     service.replyBinary(pointPayload({}));
     service.replyBinary(pointPayload({{3, 30.5}}));
     // Then the default JSON reply: the fetch fails and the cache thread ends.
-    ana::startRawDataThreads(handle, kLongDuration, 1, kMessages, "");
+    ana::startRawDataThreads(context(), session().analysis, kLongDuration, 1, kMessages, "");
 
     EXPECT_EQ(fetchAll(), (std::vector<int64_t>{1, 10, 2, 20, 3, 31}));
     EXPECT_EQ(service.requests(), std::vector<std::string>(4, kRawFetch));
@@ -66,9 +66,9 @@ TEST_F(RawDataThreads, PointsBufferedBeforeAStopAreStillHandedOver) {
     for (int i = 0; i < 1000; ++i) {
         service.replyBinary(pointPayload({}));
     }
-    ana::startRawDataThreads(handle, kLongDuration, 1, kMessages, "");
+    ana::startRawDataThreads(context(), session().analysis, kLongDuration, 1, kMessages, "");
     service.waitForRequests(2);  // the first points are buffered by now
-    EXPECT_EQ(ana::stopAnalysisThreads(handle), 0);
+    EXPECT_EQ(ana::stopAnalysisThreads(context(), session().analysis), 0);
 
     EXPECT_EQ(fetchAll(), (std::vector<int64_t>{5, 6}));
     EXPECT_TRUE(log.errors().empty());
@@ -98,12 +98,12 @@ TEST_F(RawDataThreads, WriterDrainsEveryFetchedPointIntoTheFile) {
     const auto file = veltest::writeTextFile(dir.path() / "raw.csv", "index, period(ps)\n");
     service.replyBinary(pointPayload({{1, 1.5}, {2, 2.5}}));
     service.replyBinary(pointPayload({{3, 1e7}}));
-    ana::startRawDataThreads(handle, kLongDuration, 1, kMessages, file.string());
+    ana::startRawDataThreads(context(), session().analysis, kLongDuration, 1, kMessages, file.string());
 
     int count = -1;
     EXPECT_EQ(ci_fetch_period_rawdata(handle, &count, 0), nullptr);  // raw data goes to the file
-    service.waitForRequests(3);  // the third fetch fails and ends the cache thread
-    EXPECT_EQ(ana::stopAnalysisThreads(handle), 0);
+    service.waitForRequests(3);                                      // the third fetch fails and ends the cache thread
+    EXPECT_EQ(ana::stopAnalysisThreads(context(), session().analysis), 0);
 
     EXPECT_EQ(veltest::readTextFile(file), "index, period(ps)\n" + veltest::dataLines("1,1.5\n2,2.5\n3,1e+07\n"));
     EXPECT_FALSE(state().rawWriterActive);
@@ -113,16 +113,16 @@ TEST_F(RawDataThreads, WriterDrainsEveryFetchedPointIntoTheFile) {
 TEST_F(RawDataThreads, WriterKeepsThePointsOfAFetchInFlightWhenStopped) {
     const auto file = veltest::writeTextFile(dir.path() / "raw.csv", "h\n");
     service.replyBinary(pointPayload({{7, 8}}));
-    ana::startRawDataThreads(handle, kLongDuration, 1, kMessages, file.string());
+    ana::startRawDataThreads(context(), session().analysis, kLongDuration, 1, kMessages, file.string());
     // The stop comes while the first fetch may still be on its way.
     service.waitForRequests(1);
-    EXPECT_EQ(ana::stopAnalysisThreads(handle), 0);
+    EXPECT_EQ(ana::stopAnalysisThreads(context(), session().analysis), 0);
     EXPECT_EQ(veltest::readTextFile(file), "h\n" + veltest::dataLines("7,8\n"));
 }
 
 TEST_F(RawDataThreads, WriterThatCannotOpenItsFileLogsAndEnds) {
-    ana::startRawWriter(handle, dir.str());
-    EXPECT_EQ(ana::stopAnalysisThreads(handle), 0);
+    ana::startRawWriter(context(), session().analysis, dir.str());
+    EXPECT_EQ(ana::stopAnalysisThreads(context(), session().analysis), 0);
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Failed to open raw data file for writing: " + dir.str()});
 }
 
@@ -130,33 +130,33 @@ TEST_F(RawDataThreads, OneRawFetchDecodesOrFails) {
     const nlohmann::json request = {{"cmd", "fetch_x"}, {"start_chan", 3}};
     vel::PointList points;
     service.replyBinary(pointPayload({{1, 2}}));
-    EXPECT_EQ(ana::fetchRawAnalysisData(handle, request, points), 0);
+    EXPECT_EQ(ana::fetchRawAnalysisData(context(), request, points), 0);
     EXPECT_EQ(points, (vel::PointList{{1, 2}}));
     EXPECT_EQ(service.requests().front(), "{\"cmd\":\"fetch_x\",\"start_chan\":3}\n");
 
     service.replyBinary(pointPayload({{1, 2}}, 2));
-    EXPECT_EQ(ana::fetchRawAnalysisData(handle, request, points), -1);
+    EXPECT_EQ(ana::fetchRawAnalysisData(context(), request, points), -1);
     EXPECT_TRUE(log.errors().empty());
 
     service.replyJson({{"result", -1}});
-    EXPECT_EQ(ana::fetchRawAnalysisData(handle, request, points), -1);
+    EXPECT_EQ(ana::fetchRawAnalysisData(context(), request, points), -1);
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Fetch raw data failed"});
 
     log.clear();
     service.stop();
-    EXPECT_EQ(ana::fetchRawAnalysisData(handle, request, points), -1);
+    EXPECT_EQ(ana::fetchRawAnalysisData(context(), request, points), -1);
     ASSERT_EQ(log.errors().size(), 1u);
     EXPECT_EQ(log.errors()[0].rfind("Fetch RAW analysis data exception: ", 0), 0u);
 }
 
 TEST_F(RawDataThreads, ANewStartReplacesTheEndedThreads) {
     service.replyBinary(pointPayload({{1, 1}}));
-    ana::startRawDataThreads(handle, kLongDuration, 1, kMessages, "");
+    ana::startRawDataThreads(context(), session().analysis, kLongDuration, 1, kMessages, "");
     EXPECT_EQ(fetchAll(), (std::vector<int64_t>{1, 1}));
-    EXPECT_EQ(ana::stopAnalysisThreads(handle), 0);
+    EXPECT_EQ(ana::stopAnalysisThreads(context(), session().analysis), 0);
 
     service.replyBinary(pointPayload({{2, 2}}));
-    ana::startRawDataThreads(handle, kLongDuration, 1, kMessages, "");
+    ana::startRawDataThreads(context(), session().analysis, kLongDuration, 1, kMessages, "");
     EXPECT_EQ(fetchAll(), (std::vector<int64_t>{2, 2}));
 }
 

@@ -36,15 +36,22 @@ TEST(ServiceConfig, MissingSectionOrKeysGiveTheDefaults) {
 
 TEST(ServiceConfig, PortIsReadInAnyCBase) {
     TempDir dir;
-    EXPECT_EQ(vel::readServiceConfig(writeTextFile(dir.path() / "h.ini", "[server]\nserver.port = 0x1A85\n").string())->port, 6789);
-    EXPECT_EQ(vel::readServiceConfig(writeTextFile(dir.path() / "o.ini", "[server]\nserver.port = 015205\n").string())->port, 6789);
-    EXPECT_EQ(vel::readServiceConfig(writeTextFile(dir.path() / "t.ini", "[server]\nserver.port = port\n").string())->port, 6789);
+    EXPECT_EQ(
+        vel::readServiceConfig(writeTextFile(dir.path() / "h.ini", "[server]\nserver.port = 0x1A85\n").string())->port,
+        6789);
+    EXPECT_EQ(
+        vel::readServiceConfig(writeTextFile(dir.path() / "o.ini", "[server]\nserver.port = 015205\n").string())->port,
+        6789);
+    EXPECT_EQ(
+        vel::readServiceConfig(writeTextFile(dir.path() / "t.ini", "[server]\nserver.port = port\n").string())->port,
+        6789);
 }
 
 TEST(ServiceConfig, NamesAreCaseInsensitiveAndSyntaxErrorsKeepWhatWasRead) {
     TempDir dir;
     auto config = vel::readServiceConfig(
-        writeTextFile(dir.path() / "c.ini", "[SERVER]\nServer.IP = 10.1.2.3\nthis line is broken\nserver.port = 7000\n").string());
+        writeTextFile(dir.path() / "c.ini", "[SERVER]\nServer.IP = 10.1.2.3\nthis line is broken\nserver.port = 7000\n")
+            .string());
     ASSERT_TRUE(config);
     EXPECT_EQ(config->host, "10.1.2.3");
 }
@@ -76,7 +83,7 @@ TEST(SessionCreate, RelativeConfigIsReadFromTheBaseDirectory) {
     service.writeConfig(dir.path());
     const uint64_t handle = ci_create("service.ini", dir.str().c_str());
     ASSERT_NE(handle, 0u);
-    EXPECT_EQ(vel::SessionRegistry::lookup(handle)->baseDir, dir.str());
+    EXPECT_EQ(vel::SessionRegistry::lookup(handle)->context.baseDir, dir.str());
     ci_destroy(handle);
 }
 
@@ -89,7 +96,7 @@ TEST(SessionCreate, RelativeConfigWithoutBaseIsReadFromTheWorkingDirectory) {
     const uint64_t handle = ci_create("service.ini", nullptr);
     std::filesystem::current_path(previous);
     ASSERT_NE(handle, 0u);
-    EXPECT_EQ(vel::SessionRegistry::lookup(handle)->baseDir, dir.str());
+    EXPECT_EQ(vel::SessionRegistry::lookup(handle)->context.baseDir, dir.str());
     ci_destroy(handle);
 }
 

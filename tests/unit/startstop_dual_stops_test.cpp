@@ -16,8 +16,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using veltest::pointPayload;
 using veltest::dataLines;
+using veltest::pointPayload;
 using veltest::readTextFile;
 using veltest::timestampedFile;
 
@@ -35,7 +35,7 @@ std::string dualFetch(int startChan) {
 class StartStopDualStops : public veltest::ServiceSessionTest {
 protected:
     void TearDown() override {
-        vel::analysis::stopAnalysisThreads(handle);
+        vel::analysis::stopAnalysisThreads(context(), session().analysis);
         ServiceSessionTest::TearDown();
     }
     vel::AnalysisState& state() { return vel::SessionRegistry::lookup(handle)->analysis; }
@@ -46,8 +46,8 @@ protected:
         const int32_t stops[] = {2};
         const CHAN_GROUP group{1, stops, 1};
         const DUAL_STOPS_GROUP duals[] = {{1, 2, 3}, {6, 7, 8}, {1, 2, 3}};
-        ASSERT_EQ(ci_startstop_analysis(handle, kLongDuration, &group, 1, duals, 3, 100, 0,
-                                        folder().string().c_str(), fileName),
+        ASSERT_EQ(ci_startstop_analysis(handle, kLongDuration, &group, 1, duals, 3, 100, 0, folder().string().c_str(),
+                                        fileName),
                   0);
     }
     fs::path folder() const { return dir.path() / "dual"; }
@@ -77,7 +77,7 @@ TEST_F(StartStopDualStops, RecordingFetchesEachStartChannelOnceACycleAndWritesIt
     // Then the default JSON reply: the fetch fails and the recording ends.
     ASSERT_NO_FATAL_FAILURE(start("run"));
     service.waitForRequests(6);
-    ASSERT_EQ(vel::analysis::stopAnalysisThreads(handle), 0);
+    ASSERT_EQ(vel::analysis::stopAnalysisThreads(context(), session().analysis), 0);
 
     const auto requests = service.requests();
     EXPECT_EQ(std::vector<std::string>(requests.begin() + 1, requests.end()),
@@ -98,7 +98,7 @@ TEST_F(StartStopDualStops, StopDuringTheRecordingStillWritesEveryFetchedPair) {
     }
     ASSERT_NO_FATAL_FAILURE(start("run"));
     service.waitForRequests(4);
-    ASSERT_EQ(vel::analysis::stopAnalysisThreads(handle), 0);
+    ASSERT_EQ(vel::analysis::stopAnalysisThreads(context(), session().analysis), 0);
 
     // Every fetch answered before the recording ended reached a file.
     const size_t fetches = service.requests().size() - 1;
@@ -106,7 +106,8 @@ TEST_F(StartStopDualStops, StopDuringTheRecordingStillWritesEveryFetchedPair) {
     std::string channel1 = kHeader;
     std::string channel6 = kHeader;
     for (size_t i = 0; i < fetches; ++i) {
-        (i % 2 == 0 ? channel1 : channel6) += std::to_string(i) + "," + (i == 0 ? "0" : "-" + std::to_string(i)) + dataLines("\n");
+        (i % 2 == 0 ? channel1 : channel6) +=
+            std::to_string(i) + "," + (i == 0 ? "0" : "-" + std::to_string(i)) + dataLines("\n");
     }
     EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_dual_stops_1")), channel1);
     EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_dual_stops_6")), channel6);
@@ -146,7 +147,7 @@ TEST_F(StartStopDualStops, NextStartDropsThePairsLeftUnfetched) {
     service.replyBinary(pointPayload({{1, 10}}));  // channel 1, then the recording fails
     ASSERT_NO_FATAL_FAILURE(start(nullptr));
     service.waitForRequests(3);
-    ASSERT_EQ(vel::analysis::stopAnalysisThreads(handle), 0);
+    ASSERT_EQ(vel::analysis::stopAnalysisThreads(context(), session().analysis), 0);
 
     const int32_t stops[] = {2};
     const CHAN_GROUP group{1, stops, 1};

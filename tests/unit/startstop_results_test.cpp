@@ -15,8 +15,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using veltest::pointPayload;
 using veltest::dataLines;
+using veltest::pointPayload;
 using veltest::readTextFile;
 using veltest::timestampedFile;
 
@@ -37,7 +37,7 @@ std::string averageFetch(int start) {
 class StartStopResults : public veltest::ServiceSessionTest {
 protected:
     void TearDown() override {
-        vel::analysis::stopAnalysisThreads(handle);
+        vel::analysis::stopAnalysisThreads(context(), session().analysis);
         ServiceSessionTest::TearDown();
     }
     // Starts with one group and no dual stops; the start takes the first reply.
@@ -60,7 +60,8 @@ TEST_F(StartStopResults, StopSavesEveryPairInOrderAndTheAverageOfSeveralStops) {
     const auto requests = service.requests();
     EXPECT_EQ(std::vector<std::string>(requests.begin() + 1, requests.end()),
               (std::vector<std::string>{pairFetch(2, 3), pairFetch(2, 4), pairFetch(2, 5), averageFetch(2), kStop}));
-    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_3")), kHeader + dataLines("-1.5,10\n1.23457e+06,1.2e-05\n"));
+    EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_3")),
+              kHeader + dataLines("-1.5,10\n1.23457e+06,1.2e-05\n"));
     EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_4")), kHeader);
     EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_5")), kHeader + dataLines("7,8\n"));
     EXPECT_EQ(readTextFile(timestampedFile(folder(), "run_start_stop_2_average")), kHeader + dataLines("1,2\n3,4\n"));
@@ -145,9 +146,9 @@ TEST_F(StartStopResults, FetchFailuresGiveNullWithTheirOwnMessages) {
     EXPECT_EQ(count, 0);
     service.replyJson({{"result", 3}});
     EXPECT_EQ(ci_fetch_startstop_average_processdata(handle, 1, &count), nullptr);
-    EXPECT_EQ(log.errors(), (std::vector<std::string>{
-                                "Fetch analysis process data failed for start-stop analysis",
-                                "Fetch analysis average process data failed for start-stop analysis"}));
+    EXPECT_EQ(log.errors(),
+              (std::vector<std::string>{"Fetch analysis process data failed for start-stop analysis",
+                                        "Fetch analysis average process data failed for start-stop analysis"}));
 
     log.clear();
     service.replyBinary(pointPayload({{1, 2}}, 2));  // announces more points than it carries

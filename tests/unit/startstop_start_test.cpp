@@ -19,7 +19,7 @@ constexpr int kLongDuration = 3600;
 class StartStopStart : public veltest::ServiceSessionTest {
 protected:
     void TearDown() override {
-        vel::analysis::stopAnalysisThreads(handle);
+        vel::analysis::stopAnalysisThreads(context(), session().analysis);
         ServiceSessionTest::TearDown();
     }
     vel::AnalysisState& state() { return vel::SessionRegistry::lookup(handle)->analysis; }
@@ -59,10 +59,11 @@ TEST_F(StartStopStart, SendsDualStopPairsAndFetchesThemPerStartChannel) {
 
     service.waitForRequests(2);
     const auto requests = service.requests();
-    EXPECT_EQ(requests[0], "{\"chan_groups\":{\"1\":[2]},\"cmd\":\"startstop_analysis\",\"coins_time_window\":100,"
-                           "\"dual_stops_groups\":{\"1\":[2,3],\"6\":[7,8]},\"duration\":3600,\"enable_t3_data\":2,"
-                           "\"file_name\":\"run\",\"folder_path\":\"" +
-                               veltest::pathInJson(folder) + "\"}\n");
+    EXPECT_EQ(requests[0],
+              "{\"chan_groups\":{\"1\":[2]},\"cmd\":\"startstop_analysis\",\"coins_time_window\":100,"
+              "\"dual_stops_groups\":{\"1\":[2,3],\"6\":[7,8]},\"duration\":3600,\"enable_t3_data\":2,"
+              "\"file_name\":\"run\",\"folder_path\":\"" +
+                  veltest::pathInJson(folder) + "\"}\n");
     EXPECT_EQ(requests[1], "{\"cmd\":\"fetch_startstop_dualstops_rawdata\",\"start_chan\":1}\n");
     EXPECT_FALSE(state().t3Enabled);  // only the flag value 1 keeps T3 records
     EXPECT_TRUE(state().t3ToFile);
@@ -98,8 +99,8 @@ TEST_F(StartStopStart, ChecksArgumentsInOrderAndSendsNothing) {
     };
     for (const Case& c : cases) {
         log.clear();
-        EXPECT_EQ(ci_startstop_analysis(handle, c.duration, c.groups, c.groupCount, c.dualGroups, c.dualCount,
-                                        c.window, 0, nullptr, nullptr),
+        EXPECT_EQ(ci_startstop_analysis(handle, c.duration, c.groups, c.groupCount, c.dualGroups, c.dualCount, c.window,
+                                        0, nullptr, nullptr),
                   -1);
         EXPECT_EQ(log.errors(), c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{})
             << (c.message ? c.message : "(none)");
@@ -122,9 +123,10 @@ TEST_F(StartStopStart, ServiceCodeIsReturnedAndNoThreadStarts) {
 
 TEST_F(StartStopStart, JsonTextsAreSentAsParsedAndChannelsReadAsIntegers) {
     ASSERT_EQ(startJson(R"({"1": [2, 3.7, true, -4.9], "-2": []})", " {} "), 0);
-    EXPECT_EQ(onlyRequest(), "{\"chan_groups\":{\"-2\":[],\"1\":[2,3.7,true,-4.9]},\"cmd\":\"startstop_analysis\","
-                             "\"coins_time_window\":100,\"dual_stops_groups\":{},\"duration\":3600,"
-                             "\"enable_t3_data\":0,\"file_name\":\"\",\"folder_path\":\"\"}\n");
+    EXPECT_EQ(onlyRequest(),
+              "{\"chan_groups\":{\"-2\":[],\"1\":[2,3.7,true,-4.9]},\"cmd\":\"startstop_analysis\","
+              "\"coins_time_window\":100,\"dual_stops_groups\":{},\"duration\":3600,"
+              "\"enable_t3_data\":0,\"file_name\":\"\",\"folder_path\":\"\"}\n");
     EXPECT_EQ(chanGroups(), (ChanGroups{{1, {2, 3, 1, -4}}, {-2, {}}}));
 }
 

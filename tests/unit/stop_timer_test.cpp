@@ -41,28 +41,40 @@ protected:
 };
 
 TEST_F(StopTimer, StopsItsRunAfterTheWait) {
-    ana::beginRun(handle);
-    auto timer = ana::launchStopTimer(handle, 0ms, kLongLimit, ana::kTimeOfFlight);
+    ana::beginRun(session().analysis);
+    auto timer = ana::launchStopTimer(context(), session().analysis, 0ms, kLongLimit, ana::Kind::TimeOfFlight);
     ASSERT_TRUE(timer.valid());
     EXPECT_EQ(timer.get(), 0);
     EXPECT_EQ(service.requests(), std::vector<std::string>{kTofStop});
     EXPECT_TRUE(state().analysisStopped);
 }
 
-TEST_F(StopTimer, RefusesBadDurationsAndUnknownSessions) {
-    EXPECT_EQ(ana::startStopTimer(handle, 0, ana::kTimeOfFlight), -1);
-    EXPECT_EQ(ana::startStopTimer(handle, -5, ana::kTimeOfFlight), -1);
-    EXPECT_EQ(ana::startStopTimer(handle + 1000, 10, ana::kTimeOfFlight), -1);
-    EXPECT_FALSE(ana::launchStopTimer(handle + 1000, 0ms, kLongLimit, ana::kTimeOfFlight).valid());
+TEST_F(StopTimer, RefusesBadDurations) {
+    EXPECT_EQ(ana::startStopTimer(context(), session().analysis, 0, ana::Kind::TimeOfFlight), -1);
+    EXPECT_EQ(ana::startStopTimer(context(), session().analysis, -5, ana::Kind::TimeOfFlight), -1);
+}
+
+// The timer is the session's own thread: destroying the session (or a newer
+// start) ends a waiting timer at once, with nothing sent.
+TEST_F(StopTimer, EndsWithoutSendingWhenTheSessionGoesOrANewerRunStarts) {
+    ana::beginRun(session().analysis);
+    auto first = ana::launchStopTimer(context(), session().analysis, kLongLimit, kLongLimit, ana::Kind::TimeOfFlight);
+    auto second = ana::launchStopTimer(context(), session().analysis, kLongLimit, kLongLimit, ana::Kind::TimeOfFlight);
+    EXPECT_EQ(first.wait_for(0s), std::future_status::ready);
+    EXPECT_EQ(first.get(), 0);
+    ci_destroy(handle);
+    EXPECT_EQ(second.wait_for(0s), std::future_status::ready);
+    EXPECT_EQ(second.get(), 0);
+    EXPECT_TRUE(service.requests().empty());
 }
 
 TEST_F(StopTimer, SavesOnceWhenAStopCallRacesIt) {
     const auto file = veltest::writeTextFile(dir.path() / "c.csv", "h\n");
     state().processDataPath = file.string();
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     service.replyBinary(pointPayload({{1, 2}}));
 
-    auto timer = ana::launchStopTimer(handle, 0ms, kLongLimit, ana::kTimeOfFlight);
+    auto timer = ana::launchStopTimer(context(), session().analysis, 0ms, kLongLimit, ana::Kind::TimeOfFlight);
     std::thread caller([&] { EXPECT_EQ(ci_stop_tof_analysis(handle), 0); });
     caller.join();
     EXPECT_EQ(timer.get(), 0);
@@ -73,11 +85,11 @@ TEST_F(StopTimer, SavesOnceWhenAStopCallRacesIt) {
 }
 
 TEST_F(StopTimer, DoesNothingForARunAlreadyStopped) {
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     EXPECT_EQ(ci_stop_tof_analysis(handle), 0);
     state().rawStopRequested = false;
 
-    auto timer = ana::launchStopTimer(handle, 0ms, kLongLimit, ana::kTimeOfFlight);
+    auto timer = ana::launchStopTimer(context(), session().analysis, 0ms, kLongLimit, ana::Kind::TimeOfFlight);
     EXPECT_EQ(timer.get(), 0);
     EXPECT_EQ(count(kTofStop), 1u);
     EXPECT_FALSE(state().rawStopRequested);  // did not even stop the raw threads
@@ -85,13 +97,13 @@ TEST_F(StopTimer, DoesNothingForARunAlreadyStopped) {
 
 TEST_F(StopTimer, DoesNothingForASupersededRun) {
     const auto file = veltest::writeTextFile(dir.path() / "c.csv", "h\n");
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     std::shared_future<int> timer;
     {
         // The timer is launched for the first run, which a new start replaces
         // before the timer can act.
         std::lock_guard<std::mutex> lock(state().runMutex);
-        timer = ana::launchStopTimer(handle, 0ms, kLongLimit, ana::kTimeOfFlight);
+        timer = ana::launchStopTimer(context(), session().analysis, 0ms, kLongLimit, ana::Kind::TimeOfFlight);
         state().runNumber += 1;
         state().analysisStopped = false;
     }
@@ -106,42 +118,42 @@ TEST_F(StopTimer, DoesNothingForASupersededRun) {
 }
 
 TEST_F(StopTimer, CoincidenceTimerWaitsWhileTheServiceProcesses) {
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     service.replyJson({{"result", 0}, {"data", true}});
     service.replyJson({{"result", 0}, {"data", {{"status", 0}, {"value", true}}}});
     service.replyJson({{"result", 0}, {"data", false}});
 
-    auto timer = ana::launchStopTimer(handle, 0ms, kLongLimit, ana::kNCoincidences);
+    auto timer = ana::launchStopTimer(context(), session().analysis, 0ms, kLongLimit, ana::Kind::NCoincidences);
     EXPECT_EQ(timer.get(), 0);
     EXPECT_EQ(service.requests(),
               (std::vector<std::string>{kProcessingQuery, kProcessingQuery, kProcessingQuery, kNcoinsStop}));
 }
 
 TEST_F(StopTimer, CoincidenceTimerStopsWhenTheQueryFails) {
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     service.replyJson({{"result", 3}, {"data", true}});
-    auto timer = ana::launchStopTimer(handle, 0ms, kLongLimit, ana::kNCoincidences);
+    auto timer = ana::launchStopTimer(context(), session().analysis, 0ms, kLongLimit, ana::Kind::NCoincidences);
     EXPECT_EQ(timer.get(), 0);
     EXPECT_EQ(service.requests(), (std::vector<std::string>{kProcessingQuery, kNcoinsStop}));
 }
 
 TEST_F(StopTimer, CoincidenceTimerGivesUpWaitingAfterItsLimit) {
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     for (int i = 0; i < 3; ++i) {
         service.replyJson({{"result", 0}, {"data", true}});
     }
-    auto timer = ana::launchStopTimer(handle, 0ms, 0ms, ana::kNCoincidences);
+    auto timer = ana::launchStopTimer(context(), session().analysis, 0ms, 0ms, ana::Kind::NCoincidences);
     EXPECT_EQ(timer.get(), 0);
     EXPECT_EQ(service.requests(), (std::vector<std::string>{kProcessingQuery, kNcoinsStop}));
 }
 
 TEST_F(StopTimer, CoincidenceTimerEndsQuietlyWhenTheRunIsStoppedWhileItPolls) {
-    ana::beginRun(handle);
+    ana::beginRun(session().analysis);
     // The service keeps reporting "processing"; every other reply only needs a result.
     for (int i = 0; i < 1000; ++i) {
         service.replyJson({{"result", 0}, {"data", true}});
     }
-    auto timer = ana::launchStopTimer(handle, 0ms, kLongLimit, ana::kNCoincidences);
+    auto timer = ana::launchStopTimer(context(), session().analysis, 0ms, kLongLimit, ana::Kind::NCoincidences);
     service.waitForRequests(2);
     EXPECT_EQ(ci_stop_ncoins_analysis(handle), 0);
     EXPECT_EQ(timer.get(), 0);

@@ -3,15 +3,16 @@
 // "output" under the session base directory, timestamp and extension for names
 // without one) and create it with its header line. The caller appends rows.
 
-#include <cstdint>
 #include <string>
 
 namespace vel {
 
-// Returns the full path, or the empty string when no name is given, the handle
-// is unknown or no path can be formed (the last is logged). A file that cannot
+class SessionContext;
+
+// Returns the full path, or the empty string when no name is given or no path
+// can be formed (the latter is logged). A file that cannot
 // be created is not reported here: the caller's later writes fail.
-std::string createOutputFile(uint64_t handle, const char* folder, const char* fileName, const char* nameSuffix,
+std::string createOutputFile(const SessionContext& session, const char* folder, const char* fileName, const char* nameSuffix,
                              const char* extension, const char* defaultFileName, const char* headerLine);
 
 }  // namespace vel

@@ -1,32 +1,23 @@
-#include "api/output_file.h"
+#include "core/output_file.h"
 
-#include "api/session_log.h"
-#include "api/session_registry.h"
 #include "core/io_utils.h"
 #include "core/output_file_path.h"
+#include "core/session_context.h"
 #include "core/string_utils.h"
 
 namespace vel {
 
-std::string createOutputFile(uint64_t handle, const char* folder, const char* fileName, const char* nameSuffix,
+std::string createOutputFile(const SessionContext& session, const char* folder, const char* fileName, const char* nameSuffix,
                              const char* extension, const char* defaultFileName, const char* headerLine) {
     using ksq::CStringUtils;
     if (CStringUtils::isEmpty(fileName) && CStringUtils::isEmpty(defaultFileName)) {
         return {};
     }
-    std::string baseDir;
-    {
-        SessionPtr session = SessionRegistry::lookup(handle);
-        if (!session) {
-            return {};
-        }
-        baseDir = session->baseDir;
-    }
     const std::string suffix = CStringUtils::safe_string(nameSuffix);
     const std::string path = makeOutputFilePath(folder, fileName, CStringUtils::safe_string(extension), suffix,
-                                                baseDir, CStringUtils::safe_string(defaultFileName));
+                                                session.baseDir, CStringUtils::safe_string(defaultFileName));
     if (path.empty()) {
-        logError(handle, "Create output file path failed for file name: " + CStringUtils::safe_string(fileName) +
+        session.logError("Create output file path failed for file name: " + CStringUtils::safe_string(fileName) +
                              suffix);
         return {};
     }
