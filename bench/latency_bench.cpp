@@ -83,7 +83,7 @@ void report(const char* name, const std::vector<double>& librarySamples, const s
 int main() {
     ScratchDir scratch("veltrano_latency_bench");
     BenchServer server(BenchServer::Options{});
-    const std::string libraryConfig = vtest::writeLibraryConfig(scratch.path().string(), server.port());
+    const std::string libraryConfig = veltest::writeLibraryConfig(scratch.path().string(), server.port());
     const uint64_t handle = ci_create(libraryConfig.c_str(), scratch.path().c_str());
     if (handle == 0) {
         std::printf("ci_create failed\n");

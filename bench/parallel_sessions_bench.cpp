@@ -70,7 +70,7 @@ double callsPerSecond(int workers, Call&& callOnce) {
 int main() {
     ScratchDir scratch("veltrano_parallel_sessions_bench");
     BenchServer server(BenchServer::Options{});
-    const std::string libraryConfig = vtest::writeLibraryConfig(scratch.path().string(), server.port());
+    const std::string libraryConfig = veltest::writeLibraryConfig(scratch.path().string(), server.port());
     const std::string getLine = "{\"channel\":1,\"cmd\":\"get_dac\"}\n";
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::atomic<bool> failed{false};

@@ -213,7 +213,7 @@ double localSeconds(uint64_t handle, const fs::path& folder, uint64_t total, uin
 int main() {
     ScratchDir scratch("veltrano_raw_stream_bench");
     BenchServer server(BenchServer::Options{.chunkBytes = kChunk, .streamBytes = kTotal, .pointList = {}});
-    const std::string libraryConfig = vtest::writeLibraryConfig(scratch.path().string(), server.port());
+    const std::string libraryConfig = veltest::writeLibraryConfig(scratch.path().string(), server.port());
     const uint64_t handle = ci_create(libraryConfig.c_str(), scratch.path().c_str());
     if (handle == 0) {
         std::printf("ci_create failed\n");
@@ -236,7 +236,7 @@ int main() {
     peakRss = 0;
     {
         BenchServer longServer(BenchServer::Options{.chunkBytes = kChunk, .streamBytes = kRssTotal, .pointList = {}});
-        const std::string longConfig = vtest::writeLibraryConfig((scratch.path() / "long").string(), longServer.port());
+        const std::string longConfig = veltest::writeLibraryConfig((scratch.path() / "long").string(), longServer.port());
         const uint64_t longHandle = ci_create(longConfig.c_str(), scratch.path().c_str());
         const double seconds = localSeconds(longHandle, volumes, kRssTotal, peakRss, rssFaults);
         std::printf("  4 GiB local acquisition: %.1f MiB/s\n", static_cast<double>(kRssTotal / kMiB) / seconds);

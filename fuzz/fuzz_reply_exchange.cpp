@@ -10,10 +10,11 @@
 #include "api/session_registry.h"
 #include "net/call_kinds.h"
 #include "scratch_dir.h"
+#include "support/loopback.h"
+#include "support/sim_process.h"
 
 #include <veltranoapi/veltranoapi.h>
 
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -47,36 +48,15 @@ bool announcesOversizedPayload(const uint8_t* reply, size_t size) {
 // A listening socket on 127.0.0.1 and the session's base directory (the log
 // goes there) with an INI file naming that socket.
 struct LoopbackService {
-    int listenFd = -1;
+    int listenFd = veltest::listenOnLoopback(0);
     ScratchDir baseDir{"fuzz_reply_exchange"};
     std::string configPath = baseDir.path() + "/service.ini";
 
-    LoopbackService();
+    LoopbackService() {
+        if (listenFd < 0) std::abort();
+        std::ofstream(configPath) << veltest::libraryConfigText(veltest::boundPort(listenFd));
+    }
 };
-
-LoopbackService::LoopbackService() {
-    listenFd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (listenFd < 0 || bind(listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(listenFd, 4) != 0 || getsockname(listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        std::abort();
-    }
-    std::ofstream(configPath) << "[server]\nserver.ip = 127.0.0.1\nserver.port = " << ntohs(address.sin_port) << "\n";
-}
-
-void writeAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = send(fd, data, size, MSG_NOSIGNAL);
-        if (written <= 0)
-            return;
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-}
 
 vel::analysis::RecordFetch recordFetch(uint8_t selector) {
     using namespace vel::analysis;
@@ -184,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     setsockopt(peer, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     const int sendBuffer = 4 * static_cast<int>(kMaxReplyBytes);
     setsockopt(peer, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
-    writeAll(peer, data + 1, std::min(size - 1, kMaxReplyBytes));
+    veltest::sendAll(peer, data + 1, std::min(size - 1, kMaxReplyBytes));
     shutdown(peer, SHUT_WR);
     makeCall(handle, data[0]);
     close(peer);

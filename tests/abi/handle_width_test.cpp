@@ -3,7 +3,7 @@
 // reach no session. A build that passed or stored handles in 32 bits would
 // find the live session instead. Runs against the simulator, through the
 // shared library.
-#include "e2e/sim_session.h"
+#include "support/sim_session.h"
 // The struct layouts as the C++ compiler of this build sees them; the C side
 // is checked by all_exports.c.
 #include "abi/struct_layout_checks.h"

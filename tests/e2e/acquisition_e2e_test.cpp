@@ -4,8 +4,9 @@
 // checksum of what it produced and handed out ("sim_acq_stats"), asked on a
 // second connection of the test's own.
 
-#include "support/service_query.h"
-#include "support/sim_process.h"
+#include "sim/model/fnv1a.h"
+#include "support/loopback.h"
+#include "support/sim_session.h"
 #include "support/temp_dir.h"
 
 #include <veltranoapi/veltranoapi.h>
@@ -13,16 +14,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <regex>
-#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -35,13 +32,9 @@ constexpr int kDurationSeconds = 2;
 constexpr int64_t kDurationPs = int64_t{kDurationSeconds} * 1000000000000;
 
 std::string fnv1a64(const std::string& bytes) {
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (unsigned char b : bytes) {
-        hash = (hash ^ b) * 0x100000001b3ull;
-    }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
+    veltrano::sim::Fnv1a64 hash;
+    hash.update(bytes.data(), bytes.size());
+    return veltrano::sim::Fnv1a64::hex(hash.value());
 }
 
 template <class T>
@@ -71,25 +64,20 @@ void expectConsecutiveRecords(const std::string& stream, size_t recordSize) {
     }
 }
 
-class RawAcquisitionEndToEnd : public ::testing::Test {
+class RawAcquisitionEndToEnd : public veltest::SimSessionTest {
 protected:
     void SetUp() override {
-        sim_ = std::make_unique<vtest::SimProcess>(VELTRANO_SIM_EXECUTABLE);
-        handle = ci_create(vtest::writeLibraryConfig(dir.str(), sim_->port()).c_str(), dir.str().c_str());
-        ASSERT_NE(handle, 0u);
-        stats_ = std::make_unique<veltest::ServiceQuery>(sim_->port());
-    }
-    void TearDown() override {
-        ci_destroy(handle);
-        stats_.reset();
-        sim_.reset();
+        SimSessionTest::SetUp();
+        if (!IsSkipped() && !HasFatalFailure()) {
+            stats_ = std::make_unique<veltest::LoopbackClient>(port());
+        }
     }
 
     // Waits until the simulator has produced the whole duration and the
     // library has fetched all of it.
     json waitUntilEverythingFetched() {
         for (;;) {
-            json s = stats_->ask("sim_acq_stats").at("data");
+            json s = stats_->call({{"cmd", "sim_acq_stats"}}).at("data");
             if (s.at("state") != "running" && s.at("bytes_pending") == 0) {
                 return s;
             }
@@ -108,12 +96,8 @@ protected:
         EXPECT_EQ(s.at("fetched_fnv1a64"), fnv1a64(received));
     }
 
-    veltest::TempDir dir;
-    uint64_t handle = 0;
-
 private:
-    std::unique_ptr<vtest::SimProcess> sim_;
-    std::unique_ptr<veltest::ServiceQuery> stats_;
+    std::unique_ptr<veltest::LoopbackClient> stats_;
 };
 
 TEST_F(RawAcquisitionEndToEnd, BytesFetchedInMemoryAreExactlyTheProducedStream) {
@@ -121,12 +105,7 @@ TEST_F(RawAcquisitionEndToEnd, BytesFetchedInMemoryAreExactlyTheProducedStream) 
     ASSERT_EQ(ci_acq_rawdata(handle, 0, kDurationSeconds, "", "", 0, 0), 0);
     // With a long time-out, null means the library's thread has given up after
     // the duration and every byte it received has been handed over.
-    std::string received;
-    int size = 0;
-    while (char* block = ci_fetch_rawdata(handle, &size, 60000)) {
-        received.append(block, static_cast<size_t>(size));
-        ci_free_char_data(block);
-    }
+    const std::string received = veltest::fetchRawStream(handle);
     expectStreamMatches(waitUntilEverythingFetched(), received);
     expectConsecutiveRecords(received, 16);
     EXPECT_EQ(ci_stop_acq(handle), 0);
@@ -134,7 +113,7 @@ TEST_F(RawAcquisitionEndToEnd, BytesFetchedInMemoryAreExactlyTheProducedStream) 
 
 TEST_F(RawAcquisitionEndToEnd, VolumeFilesHoldExactlyTheProducedStream) {
     ASSERT_EQ(ci_set_acq_dataformat(handle, 1), 0);
-    const fs::path folder = dir.path() / "volumes";
+    const fs::path folder = dir() / "volumes";
     ASSERT_EQ(ci_acq_rawdata_local(handle, 0, kDurationSeconds, folder.string().c_str(), "run", 1, 0), 0);
     const json s = waitUntilEverythingFetched();
     // The stop joins the writer, which writes what it still holds and closes

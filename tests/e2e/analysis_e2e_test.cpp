@@ -5,7 +5,7 @@
 // file mode (CSV files written at stop) and in memory mode (fetched arrays).
 
 #include "analysis_csv.h"
-#include "sim_session.h"
+#include "support/sim_session.h"
 
 #include <chrono>
 #include <cmath>

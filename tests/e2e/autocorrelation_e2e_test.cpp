@@ -8,7 +8,7 @@
 // sanitizer build of the simulator keeps pace with the wall clock.
 
 #include "analysis_csv.h"
-#include "configured_sim_session.h"
+#include "support/sim_session.h"
 
 #include <chrono>
 #include <cmath>
@@ -60,9 +60,9 @@ std::vector<T2Record> takeT2(int64_t* records, const int& count) {
     return taken;
 }
 
-class AutocorrelationEndToEnd : public veltest::ConfiguredSimSessionTest {
+class AutocorrelationEndToEnd : public veltest::SimSessionTest {
 protected:
-    AutocorrelationEndToEnd() : ConfiguredSimSessionTest("[clock]\nenabled = false\n") {}
+    AutocorrelationEndToEnd() : SimSessionTest("[clock]\nenabled = false\n") {}
     fs::path outputDir() const { return dir.path() / "g2"; }
     veltest::TempDir dir;
 };
@@ -157,10 +157,10 @@ TEST_F(AutocorrelationEndToEnd, T3RecordsComeFromATimeOfFlightRunThatKeepsThem) 
 // photons per second over 1000 dark counts per second; g2(tau) = 1 -
 // exp(-|tau| / 10 ns), so the bins next to zero delay hold about 0.2. The
 // other sources are off.
-class EmitterAutocorrelation : public veltest::ConfiguredSimSessionTest {
+class EmitterAutocorrelation : public veltest::SimSessionTest {
 protected:
     EmitterAutocorrelation()
-        : ConfiguredSimSessionTest("[emitter]\nchannel = 5\n[clock]\nenabled = false\n[pairs]\ncount = 0\n") {}
+        : SimSessionTest("[emitter]\nchannel = 5\n[clock]\nenabled = false\n[pairs]\ncount = 0\n") {}
     static constexpr int kEmitterChannel = 5;
 };
 

@@ -2,7 +2,7 @@
 // simulator: values written are read back, and values the simulator refuses
 // come back as its own result codes with the setting unchanged.
 
-#include "e2e/sim_session.h"
+#include "support/sim_session.h"
 
 namespace {
 

@@ -1,9 +1,7 @@
 // Count rates through the shared library against a simulator whose rates are
 // known: timed recordings written to CSV files, and a rate read on demand.
 
-#include "configured_sim_session.h"
-#include "support/sim_process.h"
-#include "support/temp_dir.h"
+#include "support/sim_session.h"
 
 #include <veltranoapi/veltranoapi.h>
 
@@ -118,14 +116,11 @@ void expectWholeSamples(const std::vector<Sample>& samples) {
     }
 }
 
-class CountRateRecordingAgainstSimulator : public veltest::ConfiguredSimSessionTest {
+class CountRateRecordingAgainstSimulator : public veltest::SimSessionTest {
 protected:
-    CountRateRecordingAgainstSimulator() : ConfiguredSimSessionTest(kSimConfig) {}
+    CountRateRecordingAgainstSimulator() : SimSessionTest(kSimConfig) {}
 
-    std::string outputFolder() const { return (output_.path() / "rates").string(); }
-
-private:
-    veltest::TempDir output_;
+    std::string outputFolder() const { return (dir() / "rates").string(); }
 };
 
 // Waits until the recording timer has written its file, then lets the stop

@@ -1,7 +1,7 @@
 // Device list, status and identity, and the service link to a listed device,
 // through the shared library against the simulator in its default setup.
 
-#include "e2e/sim_session.h"
+#include "support/sim_session.h"
 
 #include <cstring>
 #include <string>

@@ -9,7 +9,7 @@
 // clock.
 
 #include "analysis_csv.h"
-#include "configured_sim_session.h"
+#include "support/sim_session.h"
 
 #include <algorithm>
 #include <chrono>
@@ -74,10 +74,10 @@ void expectWholeWindows(const std::vector<double>& adc) {
     }
 }
 
-class EnergyEndToEnd : public veltest::ConfiguredSimSessionTest {
+class EnergyEndToEnd : public veltest::SimSessionTest {
 protected:
     EnergyEndToEnd()
-        : ConfiguredSimSessionTest(
+        : SimSessionTest(
               "[clock]\nenabled = false\n[pair1]\nchannel_a = 1\nchannel_b = 3\nrate_hz = 5000\n") {}
     fs::path outputDir() const { return dir.path() / "energy"; }
     veltest::TempDir dir;

@@ -2,7 +2,7 @@
 // simulator: defaults, changes read back, independence of the sets, and the
 // simulator's codes for addresses and ports it refuses.
 
-#include "e2e/sim_session.h"
+#include "support/sim_session.h"
 #include "unit/network_set_table.h"
 
 #include <string>

@@ -7,7 +7,7 @@
 // periods and the stability curves as arrays.
 
 #include "analysis_csv.h"
-#include "configured_sim_session.h"
+#include "support/sim_session.h"
 
 #include <chrono>
 #include <cmath>
@@ -82,9 +82,9 @@ void expectAdevFallingWithTau(const Points& adev) {
     EXPECT_NEAR(adev.front().second, atOnePeriod, 0.25 * atOnePeriod);
 }
 
-class PeriodAnalysisEndToEnd : public veltest::ConfiguredSimSessionTest {
+class PeriodAnalysisEndToEnd : public veltest::SimSessionTest {
 protected:
-    PeriodAnalysisEndToEnd() : ConfiguredSimSessionTest(kSimConfig) {}
+    PeriodAnalysisEndToEnd() : SimSessionTest(kSimConfig) {}
     fs::path outputDir() const { return dir.path() / "period"; }
     fs::path outputFile(const std::string& suffix) const { return outputDir() / ("clock" + suffix + ".csv"); }
     veltest::TempDir dir;

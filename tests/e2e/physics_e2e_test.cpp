@@ -7,9 +7,7 @@
 // (Poisson unless stated) and stated where it is used. Rates are in counts per second, times in ps unless named otherwise.
 
 #include "analysis_csv.h"
-#include "configured_sim_session.h"
-#include "sim_session.h"
-#include "support/sim_process.h"
+#include "support/sim_session.h"
 
 #include <algorithm>
 #include <chrono>
@@ -68,13 +66,7 @@ RawEvents acquireRaw(uint64_t handle, int seconds) {
     RawEvents events;
     EXPECT_EQ(ci_set_acq_dataformat(handle, 0), 0);
     EXPECT_EQ(ci_acq_rawdata(handle, 0, seconds, "", "", 0, 0), 0);
-    std::string stream;
-    int size = 0;
-    // With a long time-out, null means the library's thread gave up after the duration.
-    while (char* block = ci_fetch_rawdata(handle, &size, 60000)) {
-        stream.append(block, static_cast<size_t>(size));
-        ci_free_char_data(block);
-    }
+    const std::string stream = veltest::fetchRawStream(handle);
     EXPECT_EQ(ci_stop_acq(handle), 0);
     EXPECT_EQ(stream.size() % 16, 0u);
     for (size_t at = 0; at + 16 <= stream.size(); at += 16) {
@@ -121,7 +113,6 @@ protected:
         // Each clock tick is a pulse like any other; the dark counts come on top.
         return channel == 16 ? singleRate(1000, 100000) : singleRate(1000, 0);
     }
-    veltest::TempDir dir;
 };
 
 // The same rate by three routes: the meter read right after linking (a full
@@ -147,8 +138,8 @@ TEST_F(DefaultInstrumentPhysics, ThreeRoutesToARateAgreeFromTheFirstRead) {
     // The pairs (1500 ps apart, 50 ps jitter) lie inside the 2 ns window.
     EXPECT_NEAR(ci_get_coins_cps(handle, 1), 20000, fiveSigma(20000, 1) + 20);
 
-    const fs::path folder = dir.path() / "rates";
-    ASSERT_EQ(ci_output_single_cps(handle, 2, folder.c_str(), "single.csv"), 0);
+    const fs::path folder = dir() / "rates";
+    ASSERT_EQ(ci_output_single_cps(handle, 2, folder.string().c_str(), "single.csv"), 0);
     const RawEvents raw = acquireRaw(handle, 2);
     while (!fs::exists(folder / "single.csv")) {
         std::this_thread::sleep_for(50ms);
@@ -188,16 +179,16 @@ constexpr double kPairJitterPs = 50;
 constexpr double kPairBackground = 100000;
 constexpr double kChannel2Dac = 0.5;
 
-class PairSourcePhysics : public veltest::ConfiguredSimSessionTest {
+class PairSourcePhysics : public veltest::SimSessionTest {
 protected:
     PairSourcePhysics()
-        : ConfiguredSimSessionTest(
+        : SimSessionTest(
               "[instrument]\nchannels = 4\n"
               "[channel1]\nbackground_rate_hz = 100000\n[channel2]\nbackground_rate_hz = 100000\n"
               "[pair1]\nchannel_a = 1\nchannel_b = 2\nrate_hz = 5000\ndelay_ps = 1500\njitter_ps = 50\n"
               "[clock]\nenabled = false\n") {}
     void SetUp() override {
-        ConfiguredSimSessionTest::SetUp();
+        SimSessionTest::SetUp();
         if (!IsSkipped() && !HasFatalFailure()) {
             ASSERT_EQ(ci_set_dac(handle, 2, kChannel2Dac), 0);
         }
@@ -317,10 +308,10 @@ TEST_F(PairSourcePhysics, TimeOfFlightAndG2ShowThePairsAtTheirDelayWithTheirJitt
 
 constexpr double kDarkRate = 20000;
 
-class DiscriminatorPhysics : public veltest::ConfiguredSimSessionTest {
+class DiscriminatorPhysics : public veltest::SimSessionTest {
 protected:
     DiscriminatorPhysics()
-        : ConfiguredSimSessionTest(
+        : SimSessionTest(
               "[instrument]\nchannels = 8\n[background]\nrate_hz = 20000\n"
               "[pairs]\ncount = 0\n[clock]\nenabled = false\n") {}
 };
@@ -371,10 +362,10 @@ TEST_F(DiscriminatorPhysics, DeadTimeCapsTheRateAndTheThresholdScanFollowsTheEff
 // 1 / sqrt(12) ps of whole-picosecond tags) and 1e-7 of white frequency noise
 // per period; dark counts (100/s) end no cycle.
 
-class ClockPhysics : public veltest::ConfiguredSimSessionTest {
+class ClockPhysics : public veltest::SimSessionTest {
 protected:
     ClockPhysics()
-        : ConfiguredSimSessionTest(
+        : SimSessionTest(
               "[instrument]\nchannels = 4\n[background]\nrate_hz = 100\n[pairs]\ncount = 0\n"
               "[clock]\nchannel = 4\nfrequency_hz = 100000\nphase_noise_ps = 5\nfrequency_noise = 1e-7\n") {}
 };
@@ -417,10 +408,10 @@ TEST_F(ClockPhysics, AllanAndModifiedAllanDeviationsMatchTheNoiseModel) {
 // so S = 1 / (1 / 2e5 s + 50 ns) = 199000/s photons over 1045/s of dark
 // counts (1000 + noise); no other source.
 
-class EmitterPhysics : public veltest::ConfiguredSimSessionTest {
+class EmitterPhysics : public veltest::SimSessionTest {
 protected:
     EmitterPhysics()
-        : ConfiguredSimSessionTest(
+        : SimSessionTest(
               "[instrument]\nchannels = 4\n[pairs]\ncount = 0\n[clock]\nenabled = false\n"
               "[emitter]\nchannel = 1\nexcitation_rate_hz = 200000\nlifetime_ps = 50000\n") {}
 };
@@ -479,16 +470,13 @@ TEST_F(EmitterPhysics, AntibunchingDipAndRecoveryTimeMatchTheEmitterModel) {
 // files, but for pairs that straddle the run's start (expected 3e-5 of them at
 // 20000 pairs/s within 1.5 ns): at most 4 counts apart in all.
 
-class ReplayPhysics : public veltest::SimSessionTest {
-protected:
-    veltest::TempDir dir;
-};
+using ReplayPhysics = veltest::SimSessionTest;
 
 TEST_F(ReplayPhysics, TimeOfFlightOfAReplayEqualsTheOneComputedFromTheRecordedFile) {
     constexpr int kWindowPs = 10000;
-    const fs::path folder = dir.path() / "raw";
+    const fs::path folder = dir() / "raw";
     ASSERT_EQ(ci_set_acq_dataformat(handle, 0), 0);
-    ASSERT_EQ(ci_acq_rawdata_local(handle, 0, 2, folder.c_str(), "run.bin", 1, 0), 0);
+    ASSERT_EQ(ci_acq_rawdata_local(handle, 0, 2, folder.string().c_str(), "run.bin", 1, 0), 0);
     std::this_thread::sleep_for(2000ms);
     bool processing = true;
     while (processing && ci_is_rawdata_processing(handle, &processing) == 0) {
@@ -520,9 +508,8 @@ TEST_F(ReplayPhysics, TimeOfFlightOfAReplayEqualsTheOneComputedFromTheRecordedFi
     }
     ASSERT_GT(starts.size(), 30000u);
 
-    vtest::SimProcess replay(VELTRANO_SIM_EXECUTABLE, {"--replay", (folder / "run.bin").string(), "--replay-loop"});
-    const std::string config = vtest::writeLibraryConfig((dir.path() / "replay").string(), replay.port());
-    const uint64_t session = ci_create(config.c_str(), (dir.path() / "replay").c_str());
+    const veltest::SimService replay("", {"--replay", (folder / "run.bin").string(), "--replay-loop"});
+    const uint64_t session = replay.open();
     ASSERT_NE(session, 0u);
     ASSERT_EQ(ci_tof_analysis(session, 2, 1, 2, kWindowPs, 0, 1, nullptr, nullptr), 0);
     std::this_thread::sleep_for(2300ms);

@@ -27,8 +27,8 @@ namespace {
 // Lives until static destruction, so sessions still registered when main
 // returns are released while the service still answers (the library's own
 // process-exit release comes first, being created later).
-veltest::ConfiguredSim& simulator() {
-    static veltest::ConfiguredSim sim(veltest::kQuietClockConfig);
+veltest::SimService& simulator() {
+    static veltest::SimService sim(veltest::kQuietClockConfig);
     return sim;
 }
 
@@ -42,7 +42,7 @@ bool expectZero(const char* call, int result) {
 // Four sessions, each with work running on library threads; empty when a
 // start failed.
 std::vector<uint64_t> startEverything() {
-    veltest::ConfiguredSim& sim = simulator();
+    veltest::SimService& sim = simulator();
     std::vector<uint64_t> handles;
     for (int i = 0; i < 4; ++i) {
         const uint64_t handle = sim.open();

@@ -12,9 +12,11 @@
 // gap or a repeat, and there are exactly as many as the run's period
 // histogram counted.
 
-#include "reliability/session_fixture.h"
-
 #include "e2e/analysis_csv.h"
+#include "reliability/reliability_support.h"
+#include "sim/model/fnv1a.h"
+#include "support/loopback.h"
+#include "support/sim_session.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +39,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using nlohmann::json;
 using veltest::Points;
+using veltrano::sim::Fnv1a64;
 
 constexpr uint64_t kMiB = 1048576;
 constexpr uint64_t kChunkBytes = 4 * kMiB;
@@ -54,7 +57,7 @@ std::string streamConfig() {
 // What arrived: its length and checksum, and the time from start to the last byte.
 struct Arrival {
     uint64_t bytes = 0;
-    veltest::Fnv1a64 checksum;
+    Fnv1a64 checksum;
     double seconds = 0;
 
     void add(const void* data, std::size_t size) {
@@ -63,21 +66,21 @@ struct Arrival {
     }
 };
 
-class StreamIntegrity : public veltest::SessionOnConfiguredSim {
+class StreamIntegrity : public veltest::SimSessionTest {
 protected:
-    StreamIntegrity() : SessionOnConfiguredSim(streamConfig()) {}
+    StreamIntegrity() : SimSessionTest(streamConfig()) {}
 
     // The simulator's account of the stream, asked once it has handed out all.
     void expectSimulatorAgrees(const Arrival& arrival) {
-        veltest::ServiceQuery query(sim.port());
-        const json stats = query.ask("sim_acq_stats").at("data");
+        veltest::LoopbackClient query(port());
+        const json stats = query.call({{"cmd", "sim_acq_stats"}}).at("data");
         EXPECT_EQ(stats.at("data_mode"), 1);
         EXPECT_EQ(stats.at("bytes_dropped"), 0);
         EXPECT_EQ(stats.at("bytes_pending"), 0);
         EXPECT_EQ(stats.at("bytes_produced"), streamBytes());
         EXPECT_EQ(stats.at("bytes_fetched"), arrival.bytes);
-        EXPECT_EQ(stats.at("produced_fnv1a64"), arrival.checksum.hex());
-        EXPECT_EQ(stats.at("fetched_fnv1a64"), arrival.checksum.hex());
+        EXPECT_EQ(stats.at("produced_fnv1a64"), Fnv1a64::hex(arrival.checksum.value()));
+        EXPECT_EQ(stats.at("fetched_fnv1a64"), Fnv1a64::hex(arrival.checksum.value()));
         std::printf("integrity: %.3f GiB in %.2f s, %.0f MiB/s\n",
                     static_cast<double>(arrival.bytes) / (1024.0 * kMiB), arrival.seconds,
                     static_cast<double>(arrival.bytes) / static_cast<double>(kMiB) / arrival.seconds);
@@ -90,12 +93,10 @@ TEST_F(StreamIntegrity, FetchedBlocksAreTheWholeStreamOnceInOrder) {
     // Null with a long time-out: the library's thread has given up after the
     // stream ran dry, and every byte it received has been handed over.
     Arrival arrival;
-    int size = 0;
-    while (char* block = ci_fetch_rawdata(handle, &size, 60000)) {
-        ASSERT_GT(size, 0);
+    veltest::forEachRawBlock(handle, [&](const char* block, int size) {
+        EXPECT_GT(size, 0);
         arrival.add(block, static_cast<std::size_t>(size));
-        ci_free_char_data(block);
-    }
+    });
     arrival.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     EXPECT_EQ(arrival.bytes, streamBytes());
     expectSimulatorAgrees(arrival);
@@ -103,7 +104,7 @@ TEST_F(StreamIntegrity, FetchedBlocksAreTheWholeStreamOnceInOrder) {
 }
 
 TEST_F(StreamIntegrity, VolumeFilesReadInIndexOrderAreTheWholeStreamOnce) {
-    const fs::path folder = sim.dir() / "volumes";
+    const fs::path folder = dir() / "volumes";
     // Volumes of a quarter of the stream: several files, each switch mid-run.
     const int volumeMiB = static_cast<int>(std::max<uint64_t>(streamBytes() / kMiB / 4, 1));
     const Clock::time_point started = Clock::now();
@@ -164,9 +165,9 @@ void expectEveryCycleOnce(const Points& cycles, double histogramCounts) {
     EXPECT_GT(cycles.size(), static_cast<std::size_t>(kRunSeconds * 9000));
 }
 
-class AnalysisRawPoints : public veltest::SessionOnConfiguredSim {
+class AnalysisRawPoints : public veltest::SimSessionTest {
 protected:
-    AnalysisRawPoints() : SessionOnConfiguredSim(veltest::kQuietClockConfig) {}
+    AnalysisRawPoints() : SimSessionTest(veltest::kQuietClockConfig) {}
 
     int startRun(const char* folder, const char* file) {
         return ci_period_analysis(handle, kRunSeconds, 2, 5, 0, 0, 1e12 / kPeriodPs, kSamplingIntervalMs, 0, folder,
@@ -189,7 +190,7 @@ TEST_F(AnalysisRawPoints, MemoryModeHandsOutEveryCycleOfARunOnce) {
 }
 
 TEST_F(AnalysisRawPoints, FileModeWritesEveryCycleOfARunOnce) {
-    const fs::path folder = sim.dir() / "period";
+    const fs::path folder = dir() / "period";
     ASSERT_EQ(startRun(folder.string().c_str(), "clock.csv"), 0);
     // The stop timer joins the raw threads before it saves the curves, so
     // once the last curve is in its file, the raw file is complete.

@@ -17,9 +17,9 @@
 // VELTRANO_SOAK_SECONDS sets the length (default 60 s); registered only in
 // optimised 64-bit builds without sanitizers, whose memory is not meaningful.
 
-#include "reliability/session_fixture.h"
-
 #include "e2e/analysis_csv.h"
+#include "reliability/reliability_support.h"
+#include "support/sim_session.h"
 
 #include <gtest/gtest.h>
 
@@ -97,9 +97,9 @@ double median(Samples::const_iterator begin, Samples::const_iterator end, double
     return values[values.size() / 2];
 }
 
-class Soak : public veltest::SessionOnConfiguredSim {
+class Soak : public veltest::SimSessionTest {
 protected:
-    Soak() : SessionOnConfiguredSim(kSimConfig) {}
+    Soak() : SimSessionTest(kSimConfig) {}
 
     void acquireIntoMemory() {
         ASSERT_EQ(ci_acq_rawdata(handle, 1, 3600, nullptr, nullptr, 0, 0), 0);
@@ -114,7 +114,7 @@ protected:
     }
 
     void acquireIntoFiles() {
-        const fs::path folder = sim.dir() / "volumes";
+        const fs::path folder = dir() / "volumes";
         ASSERT_EQ(ci_acq_rawdata_local(handle, 1, 3600, folder.string().c_str(), "soak.bin", 8, 0), 0);
         bool processing = true;
         while (processing) {
@@ -144,7 +144,7 @@ protected:
     }
 
     void analyseTimeOfFlight() {
-        const fs::path folder = sim.dir() / "tof";
+        const fs::path folder = dir() / "tof";
         ASSERT_EQ(ci_tof_analysis(handle, 10, 1, 2, 5000, 0, 1, folder.string().c_str(), "tof.csv"), 0);
         std::this_thread::sleep_for(200ms);
         int count = 0;
@@ -155,9 +155,9 @@ protected:
     }
 
     void recordRatesInASecondSession() {
-        const uint64_t other = sim.open();
+        const uint64_t other = openSession();
         ASSERT_NE(other, 0u);
-        const fs::path folder = sim.dir() / "rates";
+        const fs::path folder = dir() / "rates";
         EXPECT_EQ(ci_output_single_cps(other, 10, folder.string().c_str(), "cps.csv"), 0);
         std::this_thread::sleep_for(250ms);
         EXPECT_EQ(ci_stop_singlecps_recording(other), 0);

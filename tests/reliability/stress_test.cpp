@@ -177,7 +177,7 @@ private:
 
 class ConcurrentSessions : public ::testing::Test {
 protected:
-    veltest::ConfiguredSim sim{veltest::kQuietClockConfig};
+    veltest::SimService sim{veltest::kQuietClockConfig};
     Violations violations;
     std::atomic<uint64_t> calls{0};
     CallMix mix{violations, calls, (sim.dir() / "output").string()};

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "raw_client.h"
 #include "sim/model/fnv1a.h"
+#include "support/loopback.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -15,15 +15,15 @@ namespace {
 
 using nlohmann::json;
 using veltrano::sim::Fnv1a64;
-using vtest::RawClient;
-using vtest::SimProcess;
+using veltest::LoopbackClient;
+using veltest::SimProcess;
 
 const std::string kSimulator = VELTRANO_SIM_EXECUTABLE;
 
 const std::string kLightSignal =
     "[instrument]\nchannels = 4\n[background]\nrate_hz = 5000\n[clock]\nenabled = false\nchannel = 4\n";
 
-std::vector<std::uint8_t> fetch(RawClient& client) {
+std::vector<std::uint8_t> fetch(LoopbackClient& client) {
     client.sendRaw(json{{"cmd", "fetch_rawdata"}}.dump() + "\n");
     return client.readBinary();
 }
@@ -44,7 +44,7 @@ protected:
 
 TEST_F(SimExecutableAcquisition, FetchedStreamMatchesTheReportedLengthAndChecksum) {
     SimProcess sim(kSimulator, {"--config", config("")}, 11);
-    RawClient client(sim.port());
+    LoopbackClient client(sim.port());
     ASSERT_EQ(client.call(json{{"cmd", "acq_rawdata"}, {"data_mode", 0}, {"duration", 1}, {"folder_path", ""},
                                {"file_name", ""}, {"max_volume_size", 0}, {"force_close", false}}),
               (json{{"result", 0}}));
@@ -68,7 +68,7 @@ TEST_F(SimExecutableAcquisition, FetchedStreamMatchesTheReportedLengthAndChecksu
 
 TEST_F(SimExecutableAcquisition, StreamModeHandsOutConfiguredChunksUpToTheTotal) {
     SimProcess sim(kSimulator, {"--config", config("[stream]\nchunk_bytes = 1048576\ntotal_bytes = 3670016\n")});
-    RawClient client(sim.port());
+    LoopbackClient client(sim.port());
     ASSERT_EQ(client.call(json{{"cmd", "acq_rawdata"}, {"data_mode", 1}, {"duration", 60}})["result"], 0);
     std::vector<std::uint8_t> stream;
     std::vector<std::size_t> sizes;
@@ -85,7 +85,7 @@ TEST_F(SimExecutableAcquisition, StreamModeHandsOutConfiguredChunksUpToTheTotal)
 
 TEST_F(SimExecutableAcquisition, ServiceSideVolumesAreCompleteWhenWaitDataReadyAnswers) {
     SimProcess sim(kSimulator, {"--config", config("[acquisition]\ndata_dir = " + dir_.str() + "\n")});
-    RawClient client(sim.port());
+    LoopbackClient client(sim.port());
     ASSERT_EQ(client.call(json{{"cmd", "acq_rawdata"}, {"data_mode", 0}, {"duration", 1}, {"folder_path", "runs"},
                                {"file_name", "run"}, {"max_volume_size", 1}, {"force_close", true}}),
               (json{{"result", 0}}));
@@ -105,7 +105,7 @@ TEST_F(SimExecutableAcquisition, ServiceSideVolumesAreCompleteWhenWaitDataReadyA
 
 TEST_F(SimExecutableAcquisition, RateRecordingAnswersRowsForEveryChannel) {
     SimProcess sim(kSimulator, {"--config", config("")});
-    RawClient client(sim.port());
+    LoopbackClient client(sim.port());
     ASSERT_EQ(client.call(json{{"cmd", "start_single_cps_recording"}}), (json{{"result", 0}}));
     std::this_thread::sleep_for(std::chrono::milliseconds(350));  // at least three samples 100 ms apart
     client.sendRaw(json{{"cmd", "get_singlecps_data"}}.dump() + "\n");

@@ -14,6 +14,7 @@
 #include "sim/model/instrument.h"
 #include "sim/model/raw_record_format.h"
 #include "sim/model/replay_recording.h"
+#include "support/temp_dir.h"
 
 namespace veltrano::sim {
 namespace {
@@ -21,12 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::int64_t kSecondPs = 1'000'000'000'000;
-
-fs::path scratchDir() {
-    const auto dir = fs::temp_directory_path() / ("veltrano_replay_test_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir;
-}
 
 std::string records(RawDataFormat format, const std::vector<Event>& events) {
     std::string bytes;
@@ -48,8 +43,8 @@ const std::vector<Event> kRecorded{{100, 1, 8000, 662.0f}, {1600, 2, 7000, 400.5
 
 class ReplayFiles : public ::testing::Test {
 protected:
-    ~ReplayFiles() override { fs::remove_all(dir_); }
-    fs::path dir_ = scratchDir();
+    veltest::TempDir scratch_;
+    const fs::path& dir_ = scratch_.path();
 };
 
 TEST_F(ReplayFiles, ReadsBothFormatsAndTheVolumesThatFollowTheFirst) {

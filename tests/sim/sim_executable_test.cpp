@@ -5,27 +5,22 @@
 #include <filesystem>
 #include <fstream>
 
-#include "raw_client.h"
+#include "support/loopback.h"
 #include "support/sim_process.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 using nlohmann::json;
-using vtest::RawClient;
-using vtest::SimProcess;
+using veltest::LoopbackClient;
+using veltest::SimProcess;
 
 const std::string kSimulator = VELTRANO_SIM_EXECUTABLE;
-
-std::filesystem::path scratchDir(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / ("veltrano_sim_test_" + name + "_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
-}
 
 TEST(SimExecutable, AnswersGarbageWithErrorsAndValidRequestsWithResults) {
     SimProcess sim(kSimulator);
     ASSERT_GT(sim.port(), 0);
-    RawClient client(sim.port());
+    LoopbackClient client(sim.port());
     client.sendRaw(std::string("\x01\x02\xff{{{", 6) + "\n");
     EXPECT_EQ(client.readJson()["result"], 2);
     EXPECT_EQ(client.call(json{{"cmd", "bogus"}})["result"], 1);
@@ -35,8 +30,8 @@ TEST(SimExecutable, AnswersGarbageWithErrorsAndValidRequestsWithResults) {
 
 TEST(SimExecutable, SecondConnectionKeepsWorkingWhileTheFirstSendsGarbage) {
     SimProcess sim(kSimulator);
-    RawClient bad(sim.port());
-    RawClient good(sim.port());
+    LoopbackClient bad(sim.port());
+    LoopbackClient good(sim.port());
     bad.sendRaw(std::string(2'000'000, '\x7b'));  // longer than a request line may be, no line feed
     EXPECT_EQ(bad.readJson()["result"], 2);     // reported as soon as the limit is passed
     EXPECT_EQ(good.call(json{{"cmd", "get_fwversion"}})["result"], 0);
@@ -46,38 +41,37 @@ TEST(SimExecutable, SecondConnectionKeepsWorkingWhileTheFirstSendsGarbage) {
 
 TEST(SimExecutable, ExitsCleanlyOnSigterm) {
     SimProcess sim(kSimulator);
-    RawClient client(sim.port());  // an open connection must not hold it up
+    LoopbackClient client(sim.port());  // an open connection must not hold it up
     const int status = sim.stop();
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(SimExecutable, ReadsItsConfigurationFile) {
-    const auto path = scratchDir("config") / "sim.ini";
+    const veltest::TempDir dir;
+    const auto path = dir.path() / "sim.ini";
     std::ofstream(path) << "[instrument]\nchannels = 8\nserial_number = SN-TEST\n";
     SimProcess sim(kSimulator, {"--config", path.string()});
-    RawClient client(sim.port());
+    LoopbackClient client(sim.port());
     EXPECT_EQ(client.call(json{{"cmd", "get_channelnum"}})["data"]["value"], 8);
     EXPECT_EQ(client.call(json{{"cmd", "get_productsn"}})["data"]["value"], "SN-TEST");
     EXPECT_EQ(client.call(json{{"cmd", "enable_channel"}, {"channel", 9}})["result"], 4);
-    std::filesystem::remove_all(path.parent_path());
 }
 
 TEST(SimExecutable, RefusesToStartWithAnUnusableConfiguration) {
-    const auto path = scratchDir("badconfig") / "sim.ini";
+    const veltest::TempDir dir;
+    const auto path = dir.path() / "sim.ini";
     std::ofstream(path) << "[instrument]\nchannels = lots\n";
     EXPECT_THROW(SimProcess(kSimulator, {"--config", path.string()}), std::runtime_error);
     EXPECT_THROW(SimProcess(kSimulator, {"--no-such-option"}), std::runtime_error);
-    std::filesystem::remove_all(path.parent_path());
 }
 
 TEST(LibraryConfigFile, PointsTheLibraryAtTheGivenPort) {
-    const auto dir = scratchDir("libconfig") / "nested";
-    const std::string path = vtest::writeLibraryConfig(dir.string(), 40123);
+    const veltest::TempDir dir;
+    const std::string path = veltest::writeLibraryConfig((dir.path() / "nested").string(), 40123);
     std::ifstream in(path);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "[server]\nserver.ip = 127.0.0.1\nserver.port = 40123\n");
-    std::filesystem::remove_all(dir.parent_path());
 }
 
 }  // namespace

@@ -3,15 +3,15 @@
 
 #include <thread>
 
-#include "raw_client.h"
 #include "sim/protocol/command_catalogue.h"
 #include "sim/server/sim_server.h"
+#include "support/loopback.h"
 
 namespace veltrano::sim {
 namespace {
 
 using nlohmann::json;
-using vtest::RawClient;
+using veltest::LoopbackClient;
 
 class SimServerTest : public ::testing::Test {
 protected:
@@ -34,7 +34,7 @@ protected:
 };
 
 TEST_F(SimServerTest, AnswersPipelinedRequestsOneEachInOrder) {
-    RawClient client(server_->port());
+    LoopbackClient client(server_->port());
     std::string batch;
     for (int ch = 1; ch <= 16; ++ch) {
         batch += json{{"cmd", "set_interdelay"}, {"channel", ch}, {"value", ch * 100}}.dump() + "\n";
@@ -48,15 +48,15 @@ TEST_F(SimServerTest, AnswersPipelinedRequestsOneEachInOrder) {
 }
 
 TEST_F(SimServerTest, ConnectionsShareTheOneInstrument) {
-    RawClient first(server_->port());
-    RawClient second(server_->port());
+    LoopbackClient first(server_->port());
+    LoopbackClient second(server_->port());
     ASSERT_EQ(first.call(json{{"cmd", "set_dac"}, {"channel", 9}, {"value", -0.3}})["result"], 0);
     EXPECT_EQ(second.call(json{{"cmd", "get_dac"}, {"channel", 9}})["data"]["value"], -0.3);
 }
 
 TEST_F(SimServerTest, SecondConnectionKeepsWorkingWhileTheFirstSendsGarbage) {
-    RawClient bad(server_->port());
-    RawClient good(server_->port());
+    LoopbackClient bad(server_->port());
+    LoopbackClient good(server_->port());
     std::string garbage;
     for (int i = 0; i < 3000; ++i) garbage.push_back(static_cast<char>((i * 37 + 11) % 256 == '\n' ? 0 : (i * 37 + 11) % 256));
     bad.sendRaw(garbage);  // 3000 bytes, no line feed yet: an unfinished request
@@ -68,7 +68,7 @@ TEST_F(SimServerTest, SecondConnectionKeepsWorkingWhileTheFirstSendsGarbage) {
 }
 
 TEST_F(SimServerTest, OverlongLineGetsOneErrorAndTheConnectionGoesOn) {
-    RawClient client(server_->port());
+    LoopbackClient client(server_->port());
     client.sendRaw(std::string(20000, 'x') + "\n" + json{{"cmd", "get_boardid"}}.dump() + "\n");
     EXPECT_EQ(client.readJson(), (json{{"result", 2}, {"error", "request line longer than 4096 bytes"}}));
     EXPECT_EQ(client.readJson()["data"]["value"], 0);
@@ -76,15 +76,15 @@ TEST_F(SimServerTest, OverlongLineGetsOneErrorAndTheConnectionGoesOn) {
 
 TEST_F(SimServerTest, PeerVanishingMidRequestDisturbsNoOne) {
     {
-        RawClient leaving(server_->port());
+        LoopbackClient leaving(server_->port());
         leaving.sendRaw("{\"cmd\":\"get_d");
     }
-    RawClient staying(server_->port());
+    LoopbackClient staying(server_->port());
     EXPECT_EQ(staying.call(json{{"cmd", "get_devicetype"}})["data"]["value"], 1);
 }
 
 TEST_F(SimServerTest, StopEndsOpenConnections) {
-    RawClient client(server_->port());
+    LoopbackClient client(server_->port());
     ASSERT_EQ(client.call(json{{"cmd", "self_check"}})["result"], 0);
     server_->stop();
     EXPECT_TRUE(client.peerClosed());

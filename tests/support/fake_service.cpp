@@ -1,5 +1,7 @@
 #include "support/fake_service.h"
 
+#include "support/loopback.h"
+#include "support/sim_process.h"
 #include "support/temp_dir.h"
 
 #include "support/socket_api.h"
@@ -9,49 +11,11 @@
 #include <stdexcept>
 
 namespace veltest {
-namespace {
-
-bool sendAll(int fd, const std::string& bytes) {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, kSendFlags);
-        if (n <= 0) {
-            return false;
-        }
-        sent += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// A listening socket on 127.0.0.1:port (0 = a free port).
-int listenOn(int port) {
-    const int fd = openTcpSocket();
-    if (fd < 0) {
-        throw std::runtime_error("fake service: socket failed");
-    }
-    setIntOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
-        closeSocket(fd);
-        throw std::runtime_error("fake service: bind/listen failed");
-    }
-    return fd;
-}
-
-int boundPort(int fd) {
-    sockaddr_in addr{};
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    return ntohs(addr.sin_port);
-}
-
-}  // namespace
-
 FakeService::FakeService() {
-    listenFd_ = listenOn(0);
+    listenFd_ = listenOnLoopback(0);
+    if (listenFd_ < 0) {
+        throw std::runtime_error("fake service: cannot listen on 127.0.0.1");
+    }
     port_ = boundPort(listenFd_);
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
@@ -89,7 +53,10 @@ void FakeService::restart() {
     if (listenFd_ >= 0) {
         closeSocket(listenFd_);
     }
-    listenFd_ = listenOn(port_);
+    listenFd_ = listenOnLoopback(port_);
+    if (listenFd_ < 0) {
+        throw std::runtime_error("fake service: cannot listen again on port " + std::to_string(port_));
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = false;
@@ -98,8 +65,7 @@ void FakeService::restart() {
 }
 
 std::filesystem::path FakeService::writeConfig(const std::filesystem::path& dir) const {
-    return writeTextFile(dir / "service.ini",
-                         "[server]\nserver.ip = 127.0.0.1\nserver.port = " + std::to_string(port_) + "\n");
+    return writeTextFile(dir / "service.ini", libraryConfigText(port_));
 }
 
 void FakeService::reply(std::string bytes) {
@@ -250,18 +216,18 @@ void FakeService::serve(int fd, size_t connectionIndex) {
             changed_.notify_all();
             switch (step.action) {
             case Action::Send:
-                open = sendAll(fd, step.bytes);
+                open = sendAll(fd, step.bytes.data(), step.bytes.size());
                 break;
             case Action::SendPieces:
                 for (size_t i = 0; open && i < step.pieces.size(); ++i) {
                     if (i > 0) {
                         std::this_thread::sleep_for(std::chrono::milliseconds(20));
                     }
-                    open = sendAll(fd, step.pieces[i]);
+                    open = sendAll(fd, step.pieces[i].data(), step.pieces[i].size());
                 }
                 break;
             case Action::SendThenClose:
-                sendAll(fd, step.bytes);
+                sendAll(fd, step.bytes.data(), step.bytes.size());
                 open = false;
                 break;
             case Action::Close:

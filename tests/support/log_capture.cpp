@@ -5,21 +5,41 @@
 
 #include <spdlog/sinks/base_sink.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
 namespace veltest {
 namespace {
 
+// Every line since the oldest living capture began, each with its number in
+// the order the process logged them.
 class CapturingSink final : public spdlog::sinks::base_sink<std::mutex> {
 public:
-    std::vector<LoggedLine> snapshot() {
+    // A capture begins: the number of the next line. With no other capture
+    // alive, the lines held so far are of no use to anyone and are dropped.
+    std::size_t begin() {
         std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
+        if (captures_++ == 0) {
+            first_ += lines_.size();
+            lines_.clear();
+        }
+        return first_ + lines_.size();
     }
-    void reset() {
+    void end() {
         std::lock_guard<std::mutex> lock(mutex_);
-        lines_.clear();
+        --captures_;
+    }
+    std::size_t next() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return first_ + lines_.size();
+    }
+    // The lines numbered from `from` on, and the number after the last.
+    std::pair<std::vector<LoggedLine>, std::size_t> since(std::size_t from) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const std::size_t skip = std::min(lines_.size(), from - std::min(from, first_));
+        return {std::vector<LoggedLine>(lines_.begin() + static_cast<std::ptrdiff_t>(skip), lines_.end()),
+                first_ + lines_.size()};
     }
 
 protected:
@@ -29,7 +49,9 @@ protected:
     void flush_() override {}
 
 private:
+    std::size_t first_ = 0;  // number of lines_[0]
     std::vector<LoggedLine> lines_;
+    int captures_ = 0;
 };
 
 std::shared_ptr<CapturingSink> attachedSink() {
@@ -47,11 +69,30 @@ std::shared_ptr<CapturingSink> attachedSink() {
     return sink;
 }
 
+bool isError(const LoggedLine& line) { return line.level >= spdlog::level::err && line.level != spdlog::level::off; }
+
 }  // namespace
 
-LogCapture::LogCapture() { clear(); }
+LogCapture::LogCapture() : start_(attachedSink()->begin()), from_(start_) {}
 
-std::vector<LoggedLine> LogCapture::lines() const { return attachedSink()->snapshot(); }
+LogCapture::~LogCapture() {
+    const auto [held, end] = attachedSink()->since(start_);
+    attachedSink()->end();
+    std::vector<std::string> unread;
+    const std::size_t first = end - held.size();
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        if (isError(held[i]) && !read(first + i)) {
+            unread.push_back(held[i].text);
+        }
+    }
+    failOnUnexpected(unread);
+}
+
+std::vector<LoggedLine> LogCapture::lines() const {
+    auto [held, end] = attachedSink()->since(from_);
+    readRanges_.emplace_back(end - held.size(), end);
+    return std::move(held);
+}
 
 std::vector<std::string> LogCapture::errors() const {
     std::vector<std::string> texts;
@@ -63,6 +104,11 @@ std::vector<std::string> LogCapture::errors() const {
     return texts;
 }
 
-void LogCapture::clear() { attachedSink()->reset(); }
+void LogCapture::clear() { from_ = attachedSink()->next(); }
+
+bool LogCapture::read(std::size_t number) const {
+    return std::any_of(readRanges_.begin(), readRanges_.end(),
+                       [&](const auto& range) { return number >= range.first && number < range.second; });
+}
 
 }  // namespace veltest

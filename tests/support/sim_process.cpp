@@ -21,7 +21,7 @@
 
 extern char** environ;
 
-namespace vtest {
+namespace veltest {
 namespace {
 
 constexpr int kStartTimeoutMs = 10'000;
@@ -103,11 +103,11 @@ int SimProcess::stop() {
     return status;
 }
 
-}  // namespace vtest
+}  // namespace veltest
 
 #endif  // !_WIN32
 
-namespace vtest {
+namespace veltest {
 
 int portFromSimulatorLine(const std::string& line) {
     const auto colon = line.rfind(':');
@@ -122,10 +122,10 @@ std::string writeLibraryConfig(const std::string& directory, int port) {
     std::filesystem::create_directories(directory);
     const std::filesystem::path path = std::filesystem::path(directory) / "veltranoapi.ini";
     std::ofstream out(path, std::ios::trunc);
-    out << "[server]\nserver.ip = 127.0.0.1\nserver.port = " << port << "\n";
+    out << libraryConfigText(port);
     out.close();
     if (!out) throw std::runtime_error("cannot write " + path.string());
     return path.string();
 }
 
-}  // namespace vtest
+}  // namespace veltest

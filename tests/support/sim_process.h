@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace vtest {
+namespace veltest {
 
 // Runs the instrument simulator as a child process for the length of a test.
 //
@@ -40,8 +40,15 @@ private:
 // throws std::runtime_error when the line does not end in one.
 int portFromSimulatorLine(const std::string& line);
 
+// The library's INI text naming a service on 127.0.0.1:port.
+inline std::string libraryConfigText(int port) {
+    return "[server]\nserver.ip = 127.0.0.1\nserver.port = " + std::to_string(port) + "\n";
+}
+
 // Writes the library's INI file pointing at 127.0.0.1:port into `directory`
 // (created when missing) and returns the file's path.
 std::string writeLibraryConfig(const std::string& directory, int port);
 
-}  // namespace vtest
+}  // namespace veltest
+
+// The benchmarks' name for the same namespace.

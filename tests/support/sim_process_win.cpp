@@ -19,7 +19,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace vtest {
+namespace veltest {
 namespace {
 
 constexpr auto kStartTimeout = std::chrono::seconds(10);
@@ -148,6 +148,6 @@ int SimProcess::stop() {
     return 9;
 }
 
-}  // namespace vtest
+}  // namespace veltest
 
 #endif  // _WIN32

@@ -244,6 +244,7 @@ TEST_F(RawDataStream, ThreeFailedPollsInARowEndTheThread) {
 }
 
 TEST_F(RawDataStream, AnyAnsweredPollResetsTheFailureCount) {
+    log.expectErrorContaining("Fetch raw data failed");
     const json failure = {{"result", -1}};
     service.replyJson({{"result", 0}});
     service.replyJson(failure);
@@ -407,6 +408,7 @@ TEST(RawBufferHandOver, ChunksMoveOrCopyWithoutFreshStorage) {
 using RawAcquisitionStop = RawStreamTest;
 
 TEST_F(RawAcquisitionStop, DropsUnfetchedBytesAndEndsTheThread) {
+    log.expectErrorContaining("Fetch raw data failed");  // the poll after the script
     service.replyJson({{"result", 0}});
     service.replyBinary("abc");
     service.replyBinary("def");

@@ -63,6 +63,8 @@ TEST_F(AdAnalysis, MemoryModeHandsOutRoundedPointsOnce) {
 }
 
 TEST_F(AdAnalysis, FileModeWritesThePointsUnroundedAndTheStopSavesNothing) {
+    log.expectError("Fetch raw data failed");
+    log.expectError("Fetch raw analysis failed, stopping A/D analysis thread");
     ASSERT_EQ(start(kLongDuration, 1, 5, "wave.csv"), 0);
     service.replyBinary(pointPayload({{12.5, -3.5}, {13, 2}}));
     service.waitForRequests(3);  // the points, then the fetch that ends the thread

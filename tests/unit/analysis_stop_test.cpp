@@ -241,6 +241,7 @@ TEST_F(AnalysisStop, UnknownSessionGivesMinusOne) {
 }
 
 TEST_F(AnalysisStop, ClosedConnectionStillMarksTheRunStopped) {
+    log.expectErrorContaining("Generic json call exception: ");
     ana::beginRun(session().analysis);
     service.stop();
     EXPECT_EQ(ci_stop_tof_analysis(handle), -1);

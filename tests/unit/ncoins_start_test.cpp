@@ -90,6 +90,7 @@ TEST_F(NCoincidenceStart, ChecksStrategiesInOrderAndSendsNothing) {
 }
 
 TEST_F(NCoincidenceStart, RejectedStartKeepsTheNamesOfTheRunningAnalysis) {
+    log.expectErrorContaining("Invalid ncoins strategy: ");
     ASSERT_EQ(startJson(R"([{"strategy_name":"A","channels":[1],"virtual_twin":1}])"), 0);
     EXPECT_EQ(startJson(R"([{"strategy_name":"B","channels":[1],"virtual_twin":1},{"strategy_name":"C"}])"), -1);
     const NCOINS_STRATEGY bad[] = {{"D", kChannelsAB, 2, 1}, {"E", kChannelsAB, 2, 0}};

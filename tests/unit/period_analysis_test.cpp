@@ -31,7 +31,11 @@ protected:
 
     // The raw cache thread's first fetch gets the default JSON reply and the
     // thread ends: afterwards only the test's own calls reach the service.
-    void letRawThreadEnd() { service.waitForRequests(2); }
+    void letRawThreadEnd() {
+        log.expectError("Fetch raw data failed");
+        log.expectError("Fetch raw analysis failed, stopping period analysis thread");
+        service.waitForRequests(2);
+    }
 };
 
 TEST_F(PeriodAnalysis, StartSendsEveryKeyAndPreparesTheSixFiles) {
@@ -94,6 +98,8 @@ TEST_F(PeriodAnalysis, StopSavesTheHistogramThenTheFourDeviationsThenStops) {
 }
 
 TEST_F(PeriodAnalysis, RunWithoutFilesNeverWritesIntoAnEarlierRunsFiles) {
+    log.expectError("Fetch process data failed");
+    log.expectError("Save process data to file failed for analysis type:6");
     ASSERT_EQ(start(kLongDuration, 1000, "first.csv"), 0);
     letRawThreadEnd();
     ASSERT_EQ(ci_stop_period_analysis(handle), -1);  // every save meets the default JSON reply

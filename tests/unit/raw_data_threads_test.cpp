@@ -95,6 +95,8 @@ TEST_F(RawDataThreads, MemoryFetchGivesNullWithoutBufferOrInFileMode) {
 }
 
 TEST_F(RawDataThreads, WriterDrainsEveryFetchedPointIntoTheFile) {
+    log.expectError("Fetch raw data failed");
+    log.expectError("fetch failed message");
     const auto file = veltest::writeTextFile(dir.path() / "raw.csv", "index, period(ps)\n");
     service.replyBinary(pointPayload({{1, 1.5}, {2, 2.5}}));
     service.replyBinary(pointPayload({{3, 1e7}}));
@@ -150,6 +152,8 @@ TEST_F(RawDataThreads, OneRawFetchDecodesOrFails) {
 }
 
 TEST_F(RawDataThreads, ANewStartReplacesTheEndedThreads) {
+    log.expectError("Fetch raw data failed");
+    log.expectError("fetch failed message");
     service.replyBinary(pointPayload({{1, 1}}));
     ana::startRawDataThreads(context(), session().analysis, kLongDuration, 1, kMessages, "");
     EXPECT_EQ(fetchAll(), (std::vector<int64_t>{1, 1}));

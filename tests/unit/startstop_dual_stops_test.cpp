@@ -143,6 +143,8 @@ TEST_F(StartStopDualStops, MemoryFetchGivesNothingInFileModeOrForUnknownHandles)
 }
 
 TEST_F(StartStopDualStops, NextStartDropsThePairsLeftUnfetched) {
+    log.expectError("Fetch raw data failed");
+    log.expectError("Fetch raw data failed, stopping start-stop analysis thread");
     service.replyJson(kStarted);
     service.replyBinary(pointPayload({{1, 10}}));  // channel 1, then the recording fails
     ASSERT_NO_FATAL_FAILURE(start(nullptr));

@@ -51,6 +51,8 @@ TEST_F(StartStopStart, SendsGroupsKeyedByStartChannelWithTheLastGroupOfAChannelW
 }
 
 TEST_F(StartStopStart, SendsDualStopPairsAndFetchesThemPerStartChannel) {
+    log.expectError("Fetch raw data failed");
+    log.expectError("Fetch raw data failed, stopping start-stop analysis thread");
     const int32_t stops[] = {2};
     const CHAN_GROUP groups[] = {{1, stops, 1}};
     const DUAL_STOPS_GROUP duals[] = {{1, 2, 3}, {6, 7, 8}};
@@ -178,6 +180,7 @@ TEST_F(StartStopStart, RejectsJsonTextsThatCannotBeReadAndSendsNothing) {
 }
 
 TEST_F(StartStopStart, RejectedStartKeepsTheGroupsOfTheRunningAnalysis) {
+    log.expectErrorContaining("Parse chan_groups_json failed: ");
     ASSERT_EQ(startJson(R"({"1": [2, 3]})", "{}"), 0);
     EXPECT_EQ(startJson(R"({"4": [5], "x": [6]})", "{}"), -1);
     EXPECT_EQ(chanGroups(), (ChanGroups{{1, {2, 3}}}));
