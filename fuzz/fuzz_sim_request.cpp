@@ -12,7 +12,7 @@
 // which block for as long as they ask (up to a minute) by design.
 
 #include "sim/model/instrument.h"
-#include "sim/model/sim_clock.h"
+#include "sim/model/common/sim_clock.h"
 #include "sim/protocol/command_catalogue.h"
 #include "sim/protocol/dispatcher.h"
 #include "sim/protocol/reply_codec.h"

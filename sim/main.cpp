@@ -19,7 +19,7 @@
 
 #include "sim/config/sim_config.h"
 #include "sim/model/instrument.h"
-#include "sim/model/replay_recording.h"
+#include "sim/model/acquisition/replay_recording.h"
 #include "sim/protocol/command_catalogue.h"
 #include "sim/server/sim_server.h"
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "sim/model/instrument_config.h"
+#include "sim/model/settings/instrument_config.h"
 
 namespace veltrano::sim {
 

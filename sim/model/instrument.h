@@ -8,20 +8,20 @@
 #include <thread>
 #include <vector>
 
-#include "sim/model/analysis_runner.h"
-#include "sim/model/board_settings.h"
-#include "sim/model/channel_settings.h"
-#include "sim/model/cross_correlation.h"
-#include "sim/model/event_generator.h"
-#include "sim/model/event_sink.h"
-#include "sim/model/instrument_config.h"
-#include "sim/model/model_error.h"
-#include "sim/model/ncoincidence_analysis.h"
-#include "sim/model/network_settings.h"
-#include "sim/model/rate_meter.h"
-#include "sim/model/raw_acquisition.h"
-#include "sim/model/sim_clock.h"
-#include "sim/model/status_model.h"
+#include "sim/model/analyses/analysis_runner.h"
+#include "sim/model/settings/board_settings.h"
+#include "sim/model/settings/channel_settings.h"
+#include "sim/model/analyses/cross_correlation.h"
+#include "sim/model/sources/event_generator.h"
+#include "sim/model/sources/event_sink.h"
+#include "sim/model/settings/instrument_config.h"
+#include "sim/model/common/model_error.h"
+#include "sim/model/analyses/ncoincidence_analysis.h"
+#include "sim/model/settings/network_settings.h"
+#include "sim/model/status/rate_meter.h"
+#include "sim/model/acquisition/raw_acquisition.h"
+#include "sim/model/common/sim_clock.h"
+#include "sim/model/status/status_model.h"
 
 namespace veltrano::sim {
 

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "sim/model/hex_conversion.h"
-#include "sim/model/service_paths.h"
+#include "sim/model/acquisition/hex_conversion.h"
+#include "sim/model/acquisition/service_paths.h"
 #include "sim/protocol/command_catalogue.h"
 #include "sim/protocol/handler_support.h"
 

@@ -1,4 +1,4 @@
-#include "sim/model/ad_analysis.h"
+#include "sim/model/analyses/ad_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "sim/model/adc_pulse.h"
-#include "sim/model/service_paths.h"
+#include "sim/model/sources/adc_pulse.h"
+#include "sim/model/acquisition/service_paths.h"
 
 namespace veltrano::sim {
 namespace {

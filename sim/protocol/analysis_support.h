@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "sim/model/point_list.h"
-#include "sim/model/record_store.h"
+#include "sim/model/analyses/point_list.h"
+#include "sim/model/analyses/record_store.h"
 #include "sim/protocol/command_table.h"
 
 namespace veltrano::sim {

@@ -1,7 +1,7 @@
 #include <cmath>
 
-#include "sim/model/analysis_records.h"
-#include "sim/model/autocorrelation_analysis.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/autocorrelation_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 

@@ -1,4 +1,4 @@
-#include "sim/model/conform_es_analysis.h"
+#include "sim/model/analyses/conform_es_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 

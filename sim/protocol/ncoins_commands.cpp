@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "sim/model/analysis_records.h"
-#include "sim/model/ncoincidence_analysis.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/ncoincidence_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 

@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "sim/model/period_analysis.h"
+#include "sim/model/analyses/period_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 

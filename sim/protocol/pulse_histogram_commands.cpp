@@ -1,6 +1,6 @@
-#include "sim/model/adc_pulse.h"
-#include "sim/model/analysis_records.h"
-#include "sim/model/pulse_histogram_analysis.h"
+#include "sim/model/sources/adc_pulse.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/pulse_histogram_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 

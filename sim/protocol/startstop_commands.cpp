@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "sim/model/analysis_records.h"
-#include "sim/model/startstop_analysis.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/startstop_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 

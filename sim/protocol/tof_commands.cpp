@@ -1,5 +1,5 @@
-#include "sim/model/analysis_records.h"
-#include "sim/model/tof_analysis.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/tof_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 

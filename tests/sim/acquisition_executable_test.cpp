@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "raw_client.h"
-#include "sim/model/fnv1a.h"
+#include "sim/model/common/fnv1a.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 

@@ -4,11 +4,11 @@
 
 #include <cmath>
 
-#include "sim/model/analysis_records.h"
-#include "sim/model/cross_correlation.h"
-#include "sim/model/histogram.h"
-#include "sim/model/point_list.h"
-#include "sim/model/record_store.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/cross_correlation.h"
+#include "sim/model/analyses/histogram.h"
+#include "sim/model/analyses/point_list.h"
+#include "sim/model/analyses/record_store.h"
 
 namespace veltrano::sim {
 namespace {

@@ -4,12 +4,12 @@
 
 #include <cmath>
 
-#include "sim/model/ad_analysis.h"
-#include "sim/model/adc_pulse.h"
-#include "sim/model/analysis_records.h"
-#include "sim/model/conform_es_analysis.h"
-#include "sim/model/pulse_histogram_analysis.h"
-#include "sim/model/widening_histogram.h"
+#include "sim/model/analyses/ad_analysis.h"
+#include "sim/model/sources/adc_pulse.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/conform_es_analysis.h"
+#include "sim/model/analyses/pulse_histogram_analysis.h"
+#include "sim/model/analyses/widening_histogram.h"
 
 namespace veltrano::sim {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "ad_pair_signal.h"
 #include "dispatcher_fixture.h"
-#include "sim/model/adc_pulse.h"
+#include "sim/model/sources/adc_pulse.h"
 
 namespace veltrano::sim {
 namespace {

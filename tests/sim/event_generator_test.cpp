@@ -7,7 +7,7 @@
 #include <numeric>
 #include <vector>
 
-#include "sim/model/event_generator.h"
+#include "sim/model/sources/event_generator.h"
 
 namespace veltrano::sim {
 namespace {

@@ -4,7 +4,7 @@
 // a 10 kHz pair source on channels 1 and 2, channel 2 seeing its partner 1500 ps
 // later; no clock source. About 40000 events per second.
 
-#include "sim/model/instrument_config.h"
+#include "sim/model/settings/instrument_config.h"
 
 namespace veltrano::sim {
 

@@ -12,8 +12,8 @@
 
 #include "light_signal.h"
 #include "sim/model/instrument.h"
-#include "sim/model/raw_record_format.h"
-#include "sim/model/replay_recording.h"
+#include "sim/model/acquisition/raw_record_format.h"
+#include "sim/model/acquisition/replay_recording.h"
 
 namespace veltrano::sim {
 namespace {

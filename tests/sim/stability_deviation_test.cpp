@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "sim/model/stability_deviation.h"
+#include "sim/model/analyses/stability_deviation.h"
 
 namespace veltrano::sim {
 namespace {
