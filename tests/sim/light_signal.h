@@ -13,8 +13,8 @@ inline constexpr double kLightPairCps = 10000;
 
 inline InstrumentConfig lightSignalConfig() {
     InstrumentConfig c;
-    c.signal.channel_count = 4;
-    c.signal.background_rate_hz.assign(4, 5000.0);
+    c.signal.channelCount = 4;
+    c.signal.backgroundRateHz.assign(4, 5000.0);
     c.signal.pairs = {PairSourceConfig{1, 2, kLightPairCps, 1500, 50}};
     c.signal.clock.enabled = false;
     c.signal.clock.channel = 4;

@@ -36,17 +36,17 @@ const char* stateName(AcquisitionState state) {
 
 RawAcquisition::RawAcquisition(AcquisitionConfig config, StreamConfig stream, std::uint64_t seed,
                                std::shared_ptr<const SimClock> clock)
-    : config_(std::move(config)), stream_config_(stream), seed_(seed), clock_(std::move(clock)) {}
+    : config_(std::move(config)), streamConfig_(stream), seed_(seed), clock_(std::move(clock)) {}
 
 AcquisitionStart RawAcquisition::openFiles(const AcquisitionRequest& request, RawDataFormat format,
                                            std::unique_ptr<VolumeFileSet>& files) const {
-    std::string name = request.file_name;
+    std::string name = request.fileName;
     if (std::filesystem::path(name).extension().empty()) name += extensionFor(format);
-    const std::filesystem::path first = resolveServicePath(config_.data_dir, request.folder_path) / name;
-    const std::int64_t mib = std::min(request.max_volume_mib, kMaxVolumeMib);
-    const std::uint64_t max_bytes = mib > 0 ? static_cast<std::uint64_t>(mib) << 20 : 0;
+    const std::filesystem::path first = resolveServicePath(config_.dataDir, request.folderPath) / name;
+    const std::int64_t mib = std::min(request.maxVolumeMib, kMaxVolumeMib);
+    const std::uint64_t maxBytes = mib > 0 ? static_cast<std::uint64_t>(mib) << 20 : 0;
     try {
-        files = std::make_unique<VolumeFileSet>(first, max_bytes, request.force_close);
+        files = std::make_unique<VolumeFileSet>(first, maxBytes, request.forceClose);
     } catch (const std::exception& e) {
         return {ModelError::FileError, e.what()};
     }
@@ -55,21 +55,21 @@ AcquisitionStart RawAcquisition::openFiles(const AcquisitionRequest& request, Ra
 
 AcquisitionStart RawAcquisition::begin(const AcquisitionRequest& request) {
     stop();
-    if (request.data_mode != static_cast<int>(AcquisitionMode::Signal) &&
-        request.data_mode != static_cast<int>(AcquisitionMode::Stream)) {
+    if (request.dataMode != static_cast<int>(AcquisitionMode::Signal) &&
+        request.dataMode != static_cast<int>(AcquisitionMode::Stream)) {
         return {ModelError::ValueOutOfRange, "data_mode must be 0 (signal) or 1 (stream)"};
     }
-    if (request.duration_s < 1 || request.duration_s > kMaxDurationS) {
+    if (request.durationS < 1 || request.durationS > kMaxDurationS) {
         return {ModelError::ValueOutOfRange, "duration must be 1.." + std::to_string(kMaxDurationS) + " s"};
     }
-    const auto mode = static_cast<AcquisitionMode>(request.data_mode);
-    if (mode == AcquisitionMode::Stream && !request.file_name.empty()) {
+    const auto mode = static_cast<AcquisitionMode>(request.dataMode);
+    if (mode == AcquisitionMode::Stream && !request.fileName.empty()) {
         return {ModelError::ValueOutOfRange, "the stream mode serves fetch_rawdata only: no file_name"};
     }
 
     const RawDataFormat format = static_cast<RawDataFormat>(dataFormat());
     std::unique_ptr<VolumeFileSet> files;
-    if (!request.file_name.empty()) {
+    if (!request.fileName.empty()) {
         if (AcquisitionStart refused = openFiles(request, format, files); refused.error != ModelError::None) {
             return refused;
         }
@@ -79,8 +79,8 @@ AcquisitionStart RawAcquisition::begin(const AcquisitionRequest& request) {
         std::lock_guard lock(mutex_);
         pattern = pattern_;
     }
-    if (mode == AcquisitionMode::Stream && (!pattern || pattern->size() != stream_config_.chunk_bytes)) {
-        pattern = makeStreamPattern(seed_, static_cast<std::size_t>(stream_config_.chunk_bytes));
+    if (mode == AcquisitionMode::Stream && (!pattern || pattern->size() != streamConfig_.chunkBytes)) {
+        pattern = makeStreamPattern(seed_, static_cast<std::size_t>(streamConfig_.chunkBytes));
     }
 
     std::lock_guard lock(mutex_);
@@ -89,14 +89,14 @@ AcquisitionStart RawAcquisition::begin(const AcquisitionRequest& request) {
     state_ = mode == AcquisitionMode::Signal ? AcquisitionState::Armed : AcquisitionState::Running;
     mode_ = mode;
     format_ = format;
-    duration_s_ = request.duration_s;
-    end_ps_ = request.duration_s * kSecondPs;
-    offset_ps_ = 0;
-    stream_started_ps_ = clock_->nowPs();
+    durationS_ = request.durationS;
+    endPs_ = request.durationS * kSecondPs;
+    offsetPs_ = 0;
+    streamStartedPs_ = clock_->nowPs();
     sequence_ = 0;
     events_ = produced_ = fetched_ = dropped_ = 0;
-    produced_hash_ = Fnv1a64();
-    fetched_hash_ = Fnv1a64();
+    producedHash_ = Fnv1a64();
+    fetchedHash_ = Fnv1a64();
     pending_ = {};
     files_ = std::move(files);
     if (pattern) pattern_ = std::move(pattern);
@@ -127,15 +127,15 @@ void RawAcquisition::onEvents(std::span<const Event> events) {
     unsigned char record[kMaxRawRecordBytes];
     bool appended = false;
     for (const Event& e : events) {
-        const std::int64_t t = e.time_ps + offset_ps_;
-        if (t >= end_ps_) break;  // events come in time order
+        const std::int64_t t = e.timePs + offsetPs_;
+        if (t >= endPs_) break;  // events come in time order
         const std::size_t n = encodeRawRecord(format_, e, t, sequence_++, record);
         ++events_;
         produced_ += n;
-        produced_hash_.update(record, n);
+        producedHash_.update(record, n);
         if (files_) {
             files_->writeRecord({record, n});
-        } else if (pending_.size() + n > config_.buffer_limit_bytes) {
+        } else if (pending_.size() + n > config_.bufferLimitBytes) {
             dropped_ += n;
         } else {
             pending_.insert(pending_.end(), record, record + n);
@@ -145,26 +145,26 @@ void RawAcquisition::onEvents(std::span<const Event> events) {
     if (appended) changed_.notify_all();
 }
 
-void RawAcquisition::onProgress(std::int64_t complete_before_ps) {
+void RawAcquisition::onProgress(std::int64_t completeBeforePs) {
     std::lock_guard lock(mutex_);
     if (state_ != AcquisitionState::Running || mode_ != AcquisitionMode::Signal) return;
     if (files_) files_->flush();
-    if (complete_before_ps + offset_ps_ >= end_ps_) endLocked(false);
+    if (completeBeforePs + offsetPs_ >= endPs_) endLocked(false);
 }
 
-void RawAcquisition::endSignalBy(std::int64_t end_ps) {
+void RawAcquisition::endSignalBy(std::int64_t endPs) {
     std::lock_guard lock(mutex_);
-    end_ps_ = std::min(end_ps_, end_ps);
+    endPs_ = std::min(endPs_, endPs);
 }
 
-void RawAcquisition::onTimeBaseRestart(std::int64_t previous_time_base_ps) {
+void RawAcquisition::onTimeBaseRestart(std::int64_t previousTimeBasePs) {
     std::lock_guard lock(mutex_);
     if (mode_ != AcquisitionMode::Signal) return;
     if (state_ == AcquisitionState::Armed) {
         state_ = AcquisitionState::Running;
-        offset_ps_ = 0;
+        offsetPs_ = 0;
     } else if (state_ == AcquisitionState::Running) {
-        offset_ps_ += previous_time_base_ps;
+        offsetPs_ += previousTimeBasePs;
     }
 }
 
@@ -175,8 +175,8 @@ std::int64_t RawAcquisition::historyNeededPs() const {
 
 bool RawAcquisition::streamActiveLocked() {
     if (state_ != AcquisitionState::Running) return false;
-    const bool limit_reached = stream_config_.total_bytes > 0 && fetched_ >= stream_config_.total_bytes;
-    if (limit_reached || clock_->nowPs() - stream_started_ps_ >= end_ps_) {
+    const bool limitReached = streamConfig_.totalBytes > 0 && fetched_ >= streamConfig_.totalBytes;
+    if (limitReached || clock_->nowPs() - streamStartedPs_ >= endPs_) {
         endLocked(false);
         return false;
     }
@@ -187,7 +187,7 @@ RawChunk RawAcquisition::fetchStreamLocked() {
     RawChunk chunk;
     if (!streamActiveLocked() || !pattern_ || pattern_->empty()) return chunk;
     std::uint64_t size = pattern_->size();
-    if (stream_config_.total_bytes > 0) size = std::min(size, stream_config_.total_bytes - fetched_);
+    if (streamConfig_.totalBytes > 0) size = std::min(size, streamConfig_.totalBytes - fetched_);
     if (size == pattern_->size()) {
         chunk.shared = pattern_;
     } else {
@@ -204,7 +204,7 @@ RawChunk RawAcquisition::fetch() {
     if (mode_ == AcquisitionMode::Stream) return fetchStreamLocked();
     RawChunk chunk;
     if (pending_.empty()) return chunk;
-    const std::size_t n = wholeRecordPrefix(format_, pending_, static_cast<std::size_t>(config_.max_reply_bytes));
+    const std::size_t n = wholeRecordPrefix(format_, pending_, static_cast<std::size_t>(config_.maxReplyBytes));
     if (n == pending_.size()) {
         chunk.owned.swap(pending_);
     } else {
@@ -212,7 +212,7 @@ RawChunk RawAcquisition::fetch() {
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
     }
     fetched_ += n;
-    fetched_hash_.update(chunk.owned.data(), chunk.owned.size());
+    fetchedHash_.update(chunk.owned.data(), chunk.owned.size());
     return chunk;
 }
 
@@ -262,27 +262,27 @@ AcquisitionStats RawAcquisition::stats() {
         if (mode_ == AcquisitionMode::Stream) streamActiveLocked();
         s.acquisition = number_;
         s.state = state_;
-        s.data_mode = static_cast<int>(mode_);
-        s.data_format = static_cast<int>(format_);
-        s.duration_s = duration_s_;
+        s.dataMode = static_cast<int>(mode_);
+        s.dataFormat = static_cast<int>(format_);
+        s.durationS = durationS_;
         s.events = events_;
-        s.bytes_produced = produced_;
-        s.produced_fnv1a64 = produced_hash_.value();
-        s.bytes_fetched = fetched_;
-        s.fetched_fnv1a64 = fetched_hash_.value();
-        s.bytes_pending = pending_.size();
-        s.bytes_dropped = dropped_;
+        s.bytesProduced = produced_;
+        s.producedFnv1a64 = producedHash_.value();
+        s.bytesFetched = fetched_;
+        s.fetchedFnv1a64 = fetchedHash_.value();
+        s.bytesPending = pending_.size();
+        s.bytesDropped = dropped_;
         if (files_) {
-            s.bytes_written = files_->bytesWritten();
-            s.written_fnv1a64 = files_->checksum();
+            s.bytesWritten = files_->bytesWritten();
+            s.writtenFnv1a64 = files_->checksum();
             s.files = files_->paths();
-            s.file_error = files_->error();
+            s.fileError = files_->error();
         }
         if (mode_ == AcquisitionMode::Stream) pattern = pattern_;
     }
     if (pattern) {
         // The stream's checksum is worked out when asked, so handing out costs nothing.
-        s.fetched_fnv1a64 = s.produced_fnv1a64 = repeatedPatternChecksum(*pattern, s.bytes_fetched);
+        s.fetchedFnv1a64 = s.producedFnv1a64 = repeatedPatternChecksum(*pattern, s.bytesFetched);
     }
     return s;
 }
@@ -291,13 +291,13 @@ ModelError RawAcquisition::setDataFormat(std::int64_t format) {
     if (format < 0 || format >= kRawDataFormatCount) return ModelError::ValueOutOfRange;
     std::lock_guard lock(mutex_);
     if (state_ == AcquisitionState::Armed || state_ == AcquisitionState::Running) return ModelError::WrongState;
-    format_setting_ = static_cast<RawDataFormat>(format);
+    formatSetting_ = static_cast<RawDataFormat>(format);
     return ModelError::None;
 }
 
 int RawAcquisition::dataFormat() const {
     std::lock_guard lock(mutex_);
-    return static_cast<int>(format_setting_);
+    return static_cast<int>(formatSetting_);
 }
 
 }  // namespace veltrano::sim

@@ -27,12 +27,12 @@ enum class AcquisitionMode : int {
 };
 
 struct AcquisitionRequest {
-    std::int64_t data_mode = 0;
-    std::int64_t duration_s = 1;
-    std::string folder_path;
-    std::string file_name;          // empty: the stream is kept for fetching
-    std::int64_t max_volume_mib = 0;  // 0 or less: one volume without limit
-    bool force_close = false;       // volumes end exactly at the limit, even inside a record
+    std::int64_t dataMode = 0;
+    std::int64_t durationS = 1;
+    std::string folderPath;
+    std::string fileName;          // empty: the stream is kept for fetching
+    std::int64_t maxVolumeMib = 0;  // 0 or less: one volume without limit
+    bool forceClose = false;       // volumes end exactly at the limit, even inside a record
 };
 
 enum class AcquisitionState {
@@ -62,20 +62,20 @@ enum class WaitOutcome { Ready, TimedOut, NothingToWaitFor };
 struct AcquisitionStats {
     std::uint64_t acquisition = 0;
     AcquisitionState state = AcquisitionState::Idle;
-    std::int64_t data_mode = 0;
-    int data_format = 0;
-    std::int64_t duration_s = 0;
+    std::int64_t dataMode = 0;
+    int dataFormat = 0;
+    std::int64_t durationS = 0;
     std::uint64_t events = 0;
-    std::uint64_t bytes_produced = 0;
-    std::uint64_t produced_fnv1a64 = Fnv1a64::kOffsetBasis;
-    std::uint64_t bytes_fetched = 0;
-    std::uint64_t fetched_fnv1a64 = Fnv1a64::kOffsetBasis;
-    std::uint64_t bytes_pending = 0;
-    std::uint64_t bytes_dropped = 0;
-    std::uint64_t bytes_written = 0;
-    std::uint64_t written_fnv1a64 = Fnv1a64::kOffsetBasis;
+    std::uint64_t bytesProduced = 0;
+    std::uint64_t producedFnv1a64 = Fnv1a64::kOffsetBasis;
+    std::uint64_t bytesFetched = 0;
+    std::uint64_t fetchedFnv1a64 = Fnv1a64::kOffsetBasis;
+    std::uint64_t bytesPending = 0;
+    std::uint64_t bytesDropped = 0;
+    std::uint64_t bytesWritten = 0;
+    std::uint64_t writtenFnv1a64 = Fnv1a64::kOffsetBasis;
     std::vector<std::string> files;
-    std::string file_error;
+    std::string fileError;
 };
 
 const char* stateName(AcquisitionState state);
@@ -99,8 +99,8 @@ public:
     // at tag 0. A refused request leaves the earlier acquisition ended all the same.
     AcquisitionStart begin(const AcquisitionRequest& request);
     // Ends the acquisition (as its duration would) once its time line reaches
-    // end_ps, when that comes before its duration: the signal ends there.
-    void endSignalBy(std::int64_t end_ps);
+    // endPs, when that comes before its duration: the signal ends there.
+    void endSignalBy(std::int64_t endPs);
     // Ends the running acquisition, closes its files and drops unfetched bytes.
     void stop();
     // The bytes produced since the last fetch (at most max_reply_bytes, whole
@@ -116,8 +116,8 @@ public:
     int dataFormat() const;
 
     void onEvents(std::span<const Event> events) override;
-    void onProgress(std::int64_t complete_before_ps) override;
-    void onTimeBaseRestart(std::int64_t previous_time_base_ps) override;
+    void onProgress(std::int64_t completeBeforePs) override;
+    void onTimeBaseRestart(std::int64_t previousTimeBasePs) override;
     std::int64_t historyNeededPs() const override;
 
 private:
@@ -131,13 +131,13 @@ private:
                                std::unique_ptr<VolumeFileSet>& files) const;
 
     const AcquisitionConfig config_;
-    const StreamConfig stream_config_;
+    const StreamConfig streamConfig_;
     const std::uint64_t seed_;
     const std::shared_ptr<const SimClock> clock_;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    RawDataFormat format_setting_ = RawDataFormat::TimeTags;
+    RawDataFormat formatSetting_ = RawDataFormat::TimeTags;
     SharedBytes pattern_;  // the stream mode's chunk, made on first use
 
     // The current (or last) acquisition.
@@ -145,17 +145,17 @@ private:
     AcquisitionState state_ = AcquisitionState::Idle;
     AcquisitionMode mode_ = AcquisitionMode::Signal;
     RawDataFormat format_ = RawDataFormat::TimeTags;
-    std::int64_t duration_s_ = 0;
-    std::int64_t end_ps_ = 0;     // end of the acquisition's time line
-    std::int64_t offset_ps_ = 0;  // added to tags: keeps the time line going over a "tdc_resetn"
-    std::int64_t stream_started_ps_ = 0;
+    std::int64_t durationS_ = 0;
+    std::int64_t endPs_ = 0;     // end of the acquisition's time line
+    std::int64_t offsetPs_ = 0;  // added to tags: keeps the time line going over a "tdc_resetn"
+    std::int64_t streamStartedPs_ = 0;
     std::uint32_t sequence_ = 0;
     std::uint64_t events_ = 0;
     std::uint64_t produced_ = 0;
     std::uint64_t fetched_ = 0;
     std::uint64_t dropped_ = 0;
-    Fnv1a64 produced_hash_;
-    Fnv1a64 fetched_hash_;
+    Fnv1a64 producedHash_;
+    Fnv1a64 fetchedHash_;
     std::vector<std::uint8_t> pending_;
     std::unique_ptr<VolumeFileSet> files_;
 };

@@ -12,31 +12,31 @@ namespace {
 constexpr std::size_t kTimeTagBytes = 16;
 constexpr std::size_t kPulseRecordBytes = 24;
 
-std::size_t encodeCsv(const Event& event, std::int64_t time_ps, unsigned char* out) {
+std::size_t encodeCsv(const Event& event, std::int64_t timePs, unsigned char* out) {
     char* const begin = reinterpret_cast<char*>(out);
     char* const end = begin + kMaxRawRecordBytes;
-    char* p = std::to_chars(begin, end, time_ps).ptr;
+    char* p = std::to_chars(begin, end, timePs).ptr;
     *p++ = ',';
     p = std::to_chars(p, end, event.channel).ptr;
     *p++ = ',';
-    p = std::to_chars(p, end, event.width_ps).ptr;
+    p = std::to_chars(p, end, event.widthPs).ptr;
     *p++ = ',';
-    p = std::to_chars(p, end - 1, event.energy_kev, std::chars_format::fixed, 3).ptr;
+    p = std::to_chars(p, end - 1, event.energyKev, std::chars_format::fixed, 3).ptr;
     *p++ = '\n';
     return static_cast<std::size_t>(p - begin);
 }
 
 }  // namespace
 
-std::size_t encodeRawRecord(RawDataFormat format, const Event& event, std::int64_t time_ps, std::uint32_t sequence,
+std::size_t encodeRawRecord(RawDataFormat format, const Event& event, std::int64_t timePs, std::uint32_t sequence,
                             unsigned char* out) {
-    if (format == RawDataFormat::CsvText) return encodeCsv(event, time_ps, out);
-    putLittleEndian(out, time_ps);
+    if (format == RawDataFormat::CsvText) return encodeCsv(event, timePs, out);
+    putLittleEndian(out, timePs);
     putLittleEndian(out + 8, static_cast<std::uint32_t>(event.channel));
     putLittleEndian(out + 12, sequence);
     if (format == RawDataFormat::TimeTags) return kTimeTagBytes;
-    putLittleEndian(out + 16, event.width_ps);
-    putLittleEndian(out + 20, std::bit_cast<std::uint32_t>(event.energy_kev));
+    putLittleEndian(out + 16, event.widthPs);
+    putLittleEndian(out + 20, std::bit_cast<std::uint32_t>(event.energyKev));
     return kPulseRecordBytes;
 }
 

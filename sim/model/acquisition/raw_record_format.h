@@ -23,7 +23,7 @@ inline constexpr std::size_t kMaxRawRecordBytes = 96;
 // Writes the event's record into `out` (kMaxRawRecordBytes long) and returns its
 // length. `time_ps` is the tag on the acquisition's own time line; `sequence` the
 // event's number within the acquisition. All binary fields are little-endian.
-std::size_t encodeRawRecord(RawDataFormat format, const Event& event, std::int64_t time_ps, std::uint32_t sequence,
+std::size_t encodeRawRecord(RawDataFormat format, const Event& event, std::int64_t timePs, std::uint32_t sequence,
                             unsigned char* out);
 
 // The longest prefix of `bytes` no longer than `limit` that ends at a record (or

@@ -42,50 +42,50 @@ std::vector<unsigned char> readVolume(const std::filesystem::path& file) {
 
 }  // namespace
 
-std::shared_ptr<const ReplayRecording> loadReplayRecording(const std::filesystem::path& first_volume,
-                                                           int channel_count, bool loop) {
-    const std::size_t record_bytes = recordBytesFor(first_volume);
-    if (!std::filesystem::is_regular_file(first_volume)) refuse(first_volume, "no such file");
+std::shared_ptr<const ReplayRecording> loadReplayRecording(const std::filesystem::path& firstVolume,
+                                                           int channelCount, bool loop) {
+    const std::size_t recordBytes = recordBytesFor(firstVolume);
+    if (!std::filesystem::is_regular_file(firstVolume)) refuse(firstVolume, "no such file");
     // The volumes concatenated are the stream; a volume may end inside a record.
-    std::vector<unsigned char> stream = readVolume(first_volume);
+    std::vector<unsigned char> stream = readVolume(firstVolume);
     for (std::size_t index = 1;; ++index) {
-        const std::filesystem::path next = volumePath(first_volume, index);
+        const std::filesystem::path next = volumePath(firstVolume, index);
         if (!std::filesystem::is_regular_file(next)) break;
         const std::vector<unsigned char> bytes = readVolume(next);
         stream.insert(stream.end(), bytes.begin(), bytes.end());
     }
-    if (stream.empty()) refuse(first_volume, "empty");
-    if (stream.size() % record_bytes != 0) {
-        refuse(first_volume, std::to_string(stream.size()) + " bytes are not a whole number of " +
-                                 std::to_string(record_bytes) + "-byte records");
+    if (stream.empty()) refuse(firstVolume, "empty");
+    if (stream.size() % recordBytes != 0) {
+        refuse(firstVolume, std::to_string(stream.size()) + " bytes are not a whole number of " +
+                                 std::to_string(recordBytes) + "-byte records");
     }
 
     auto recording = std::make_shared<ReplayRecording>();
-    recording->file = first_volume;
+    recording->file = firstVolume;
     recording->loop = loop;
-    recording->events.reserve(stream.size() / record_bytes);
-    for (std::size_t at = 0; at < stream.size(); at += record_bytes) {
+    recording->events.reserve(stream.size() / recordBytes);
+    for (std::size_t at = 0; at < stream.size(); at += recordBytes) {
         const unsigned char* record = stream.data() + at;
         Event e{};
-        e.time_ps = readLittleEndian<std::int64_t>(record);
+        e.timePs = readLittleEndian<std::int64_t>(record);
         e.channel = static_cast<std::int32_t>(readLittleEndian<std::uint32_t>(record + 8));
-        if (record_bytes == kPulseRecordBytes) {
-            e.width_ps = readLittleEndian<std::int32_t>(record + 16);
+        if (recordBytes == kPulseRecordBytes) {
+            e.widthPs = readLittleEndian<std::int32_t>(record + 16);
             const auto bits = readLittleEndian<std::uint32_t>(record + 20);
-            std::memcpy(&e.energy_kev, &bits, sizeof bits);
+            std::memcpy(&e.energyKev, &bits, sizeof bits);
         }
-        const std::size_t number = at / record_bytes;
-        if (e.time_ps < 0) refuse(first_volume, "record " + std::to_string(number) + " has a negative time tag");
-        if (e.channel < 1 || e.channel > channel_count) {
-            refuse(first_volume, "record " + std::to_string(number) + " names channel " + std::to_string(e.channel) +
-                                     ", outside 1.." + std::to_string(channel_count));
+        const std::size_t number = at / recordBytes;
+        if (e.timePs < 0) refuse(firstVolume, "record " + std::to_string(number) + " has a negative time tag");
+        if (e.channel < 1 || e.channel > channelCount) {
+            refuse(firstVolume, "record " + std::to_string(number) + " names channel " + std::to_string(e.channel) +
+                                     ", outside 1.." + std::to_string(channelCount));
         }
-        if (!recording->events.empty() && e.time_ps < recording->events.back().time_ps) {
-            refuse(first_volume, "time tags go backwards at record " + std::to_string(number));
+        if (!recording->events.empty() && e.timePs < recording->events.back().timePs) {
+            refuse(firstVolume, "time tags go backwards at record " + std::to_string(number));
         }
         recording->events.push_back(e);
     }
-    recording->length_ps = (recording->events.back().time_ps / kSecondPs + 1) * kSecondPs;
+    recording->lengthPs = (recording->events.back().timePs / kSecondPs + 1) * kSecondPs;
     return recording;
 }
 

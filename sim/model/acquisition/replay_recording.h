@@ -17,18 +17,18 @@ struct ReplayRecording {
     std::vector<Event> events;
     // The recording's length: its last tag rounded up to a whole second (an
     // acquisition lasts whole seconds), the period of a looped replay.
-    std::int64_t length_ps = 0;
+    std::int64_t lengthPs = 0;
     bool loop = false;
 };
 
-// Reads `first_volume` and the volumes that follow it (run.bin, run_1.bin,
+// Reads `firstVolume` and the volumes that follow it (run.bin, run_1.bin,
 // run_2.bin, ...). The format follows the extension as the library names its
 // files: ".bin" format 0 (16-byte records), ".dat" format 1 (24-byte records).
 // Throws std::invalid_argument naming the file and the problem: missing or
 // unreadable, empty, not a whole number of records, a channel outside
-// 1 .. channel_count, tags going backwards, the text format (".csv") or an
+// 1 .. channelCount, tags going backwards, the text format (".csv") or an
 // unknown extension.
-std::shared_ptr<const ReplayRecording> loadReplayRecording(const std::filesystem::path& first_volume,
-                                                           int channel_count, bool loop);
+std::shared_ptr<const ReplayRecording> loadReplayRecording(const std::filesystem::path& firstVolume,
+                                                           int channelCount, bool loop);
 
 }  // namespace veltrano::sim

@@ -2,18 +2,18 @@
 
 namespace veltrano::sim {
 
-std::filesystem::path resolveServicePath(const std::string& data_dir, const std::string& path) {
+std::filesystem::path resolveServicePath(const std::string& dataDir, const std::string& path) {
     const std::filesystem::path given(path);
     if (given.is_absolute()) return given;
-    const std::filesystem::path base(data_dir.empty() ? std::string(".") : data_dir);
+    const std::filesystem::path base(dataDir.empty() ? std::string(".") : dataDir);
     return path.empty() ? base : base / given;
 }
 
-std::filesystem::path analysisRecordPath(const std::string& data_dir, const std::string& folder_path,
-                                         const std::string& file_name, const std::string& suffix) {
-    std::filesystem::path stem(file_name);
+std::filesystem::path analysisRecordPath(const std::string& dataDir, const std::string& folderPath,
+                                         const std::string& fileName, const std::string& suffix) {
+    std::filesystem::path stem(fileName);
     stem.replace_extension();
-    return resolveServicePath(data_dir, folder_path) / (stem.string() + suffix);
+    return resolveServicePath(dataDir, folderPath) / (stem.string() + suffix);
 }
 
 std::filesystem::path volumePath(const std::filesystem::path& first, std::size_t index) {
@@ -26,11 +26,11 @@ std::filesystem::path volumePath(const std::filesystem::path& first, std::size_t
     return first.parent_path() / indexed;
 }
 
-std::string hexOutputName(const std::string& bin_file, const std::string& hex_file) {
-    if (!hex_file.empty() && hex_file != bin_file) {
-        return std::filesystem::path(hex_file).extension().empty() ? hex_file + ".dat" : hex_file;
+std::string hexOutputName(const std::string& binFile, const std::string& hexFile) {
+    if (!hexFile.empty() && hexFile != binFile) {
+        return std::filesystem::path(hexFile).extension().empty() ? hexFile + ".dat" : hexFile;
     }
-    std::filesystem::path stem(bin_file);
+    std::filesystem::path stem(binFile);
     stem.replace_extension();
     return stem.string() + "_convert.dat";
 }

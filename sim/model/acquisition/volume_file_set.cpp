@@ -9,8 +9,8 @@
 
 namespace veltrano::sim {
 
-VolumeFileSet::VolumeFileSet(std::filesystem::path first, std::uint64_t max_volume_bytes, bool split_exactly)
-    : first_(std::move(first)), max_volume_bytes_(max_volume_bytes), split_exactly_(split_exactly) {
+VolumeFileSet::VolumeFileSet(std::filesystem::path first, std::uint64_t maxVolumeBytes, bool splitExactly)
+    : first_(std::move(first)), maxVolumeBytes_(maxVolumeBytes), splitExactly_(splitExactly) {
     std::error_code ec;
     if (first_.has_parent_path()) std::filesystem::create_directories(first_.parent_path(), ec);
     if (ec) throw std::runtime_error("cannot create folder " + first_.parent_path().string() + ": " + ec.message());
@@ -30,22 +30,22 @@ void VolumeFileSet::openVolume() {
         return;
     }
     paths_.push_back(path);
-    in_volume_ = 0;
+    inVolume_ = 0;
 }
 
 void VolumeFileSet::writeRecord(std::span<const unsigned char> record) {
     const unsigned char* data = record.data();
     std::size_t size = record.size();
-    if (max_volume_bytes_ > 0 && !split_exactly_ && in_volume_ > 0 && in_volume_ + size > max_volume_bytes_) {
+    if (maxVolumeBytes_ > 0 && !splitExactly_ && inVolume_ > 0 && inVolume_ + size > maxVolumeBytes_) {
         openVolume();
     }
     while (size > 0 && file_ != nullptr && error_.empty()) {
-        if (max_volume_bytes_ > 0 && in_volume_ >= max_volume_bytes_) {
+        if (maxVolumeBytes_ > 0 && inVolume_ >= maxVolumeBytes_) {
             openVolume();
             continue;
         }
         std::size_t part = size;
-        if (max_volume_bytes_ > 0 && split_exactly_) part = std::min<std::uint64_t>(size, max_volume_bytes_ - in_volume_);
+        if (maxVolumeBytes_ > 0 && splitExactly_) part = std::min<std::uint64_t>(size, maxVolumeBytes_ - inVolume_);
         write(data, part);
         data += part;
         size -= part;
@@ -57,8 +57,8 @@ void VolumeFileSet::write(const unsigned char* data, std::size_t size) {
         error_ = "cannot write " + paths_.back() + ": " + std::strerror(errno);
         return;
     }
-    in_volume_ += size;
-    bytes_written_ += size;
+    inVolume_ += size;
+    bytesWritten_ += size;
     checksum_.update(data, size);
 }
 

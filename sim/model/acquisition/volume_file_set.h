@@ -12,15 +12,15 @@
 namespace veltrano::sim {
 
 // The files a service-side raw acquisition writes: the stream split into volumes
-// of at most max_volume_bytes (0: one volume without limit), named by volumePath.
-// With split_exactly a volume ends exactly at the limit, even inside a record;
+// of at most maxVolumeBytes (0: one volume without limit), named by volumePath.
+// With splitExactly a volume ends exactly at the limit, even inside a record;
 // otherwise a record that would not fit whole starts the next volume.
 // Not thread-safe; the raw acquisition serialises access.
 class VolumeFileSet {
 public:
     // Creates the folder when missing and volume 0 (replacing a file of that
     // name). Throws std::runtime_error naming the path when either fails.
-    VolumeFileSet(std::filesystem::path first, std::uint64_t max_volume_bytes, bool split_exactly);
+    VolumeFileSet(std::filesystem::path first, std::uint64_t maxVolumeBytes, bool splitExactly);
     ~VolumeFileSet();
     VolumeFileSet(const VolumeFileSet&) = delete;
     VolumeFileSet& operator=(const VolumeFileSet&) = delete;
@@ -34,7 +34,7 @@ public:
     void close();
 
     const std::vector<std::string>& paths() const { return paths_; }
-    std::uint64_t bytesWritten() const { return bytes_written_; }
+    std::uint64_t bytesWritten() const { return bytesWritten_; }
     std::uint64_t checksum() const { return checksum_.value(); }
     const std::string& error() const { return error_; }
 
@@ -43,11 +43,11 @@ private:
     void write(const unsigned char* data, std::size_t size);
 
     std::filesystem::path first_;
-    std::uint64_t max_volume_bytes_;
-    bool split_exactly_;
+    std::uint64_t maxVolumeBytes_;
+    bool splitExactly_;
     std::FILE* file_ = nullptr;
-    std::uint64_t in_volume_ = 0;
-    std::uint64_t bytes_written_ = 0;
+    std::uint64_t inVolume_ = 0;
+    std::uint64_t bytesWritten_ = 0;
     Fnv1a64 checksum_;
     std::vector<std::string> paths_;
     std::string error_;

@@ -7,24 +7,24 @@ namespace veltrano::sim {
 std::array<unsigned char, kT3RecordBytes> encodeT3Record(const T3Record& record) {
     std::array<unsigned char, kT3RecordBytes> out{};
     putLittleEndian(out.data(), record.sync);
-    putLittleEndian(out.data() + 4, record.start_channel);
-    putLittleEndian(out.data() + 8, record.tdiff_ps);
-    putLittleEndian(out.data() + 12, record.stop_channel);
+    putLittleEndian(out.data() + 4, record.startChannel);
+    putLittleEndian(out.data() + 8, record.tdiffPs);
+    putLittleEndian(out.data() + 12, record.stopChannel);
     return out;
 }
 
 std::array<unsigned char, kT2RecordBytes> encodeT2Record(const T2Record& record) {
     std::array<unsigned char, kT2RecordBytes> out{};
     putLittleEndian(out.data(), record.channel);
-    putLittleEndian(out.data() + 4, record.time_ps);
+    putLittleEndian(out.data() + 4, record.timePs);
     return out;
 }
 
 std::array<unsigned char, kNCoincidenceRecordBytes> encodeNCoincidenceRecord(const NCoincidenceRecord& record) {
     std::array<unsigned char, kNCoincidenceRecordBytes> out{};
-    putLittleEndian(out.data(), record.reference_ps);
-    putLittleEndian(out.data() + 8, record.strategy_index);
-    putLittleEndian(out.data() + 12, record.span_ps);
+    putLittleEndian(out.data(), record.referencePs);
+    putLittleEndian(out.data() + 8, record.strategyIndex);
+    putLittleEndian(out.data() + 12, record.spanPs);
     putLittleEndian(out.data() + 20, record.fold);
     putLittleEndian(out.data() + 24, record.number);
     return out;

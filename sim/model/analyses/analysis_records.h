@@ -10,9 +10,9 @@ namespace veltrano::sim {
 // 16 bytes on the wire and in files, little-endian, packed.
 struct T3Record {
     std::uint32_t sync;          // the start event's number among its channel's events in the run, from 0 (wraps)
-    std::int32_t start_channel;
-    std::int32_t tdiff_ps;       // stop minus start
-    std::uint32_t stop_channel;
+    std::int32_t startChannel;
+    std::int32_t tdiffPs;       // stop minus start
+    std::uint32_t stopChannel;
 };
 inline constexpr std::size_t kT3RecordBytes = 16;
 std::array<unsigned char, kT3RecordBytes> encodeT3Record(const T3Record& record);
@@ -21,7 +21,7 @@ std::array<unsigned char, kT3RecordBytes> encodeT3Record(const T3Record& record)
 // wire and in files, little-endian, packed.
 struct T2Record {
     std::int32_t channel;
-    std::int64_t time_ps;  // the event's tag, ps since the run started
+    std::int64_t timePs;  // the event's tag, ps since the run started
 };
 inline constexpr std::size_t kT2RecordBytes = 12;
 std::array<unsigned char, kT2RecordBytes> encodeT2Record(const T2Record& record);
@@ -29,9 +29,9 @@ std::array<unsigned char, kT2RecordBytes> encodeT2Record(const T2Record& record)
 // One n-fold coincidence of a strategy. 32 bytes on the wire and in files,
 // little-endian, packed.
 struct NCoincidenceRecord {
-    std::int64_t reference_ps;    // the reference event (strategy's first channel), ps since the run started
-    std::int32_t strategy_index;  // 0-based, in the order of the strategies
-    std::int64_t span_ps;         // latest minus earliest event of the coincidence
+    std::int64_t referencePs;    // the reference event (strategy's first channel), ps since the run started
+    std::int32_t strategyIndex;  // 0-based, in the order of the strategies
+    std::int64_t spanPs;         // latest minus earliest event of the coincidence
     std::int32_t fold;            // number of channels of the strategy
     std::int64_t number;          // the coincidence's number within its strategy in the run, from 0
 };

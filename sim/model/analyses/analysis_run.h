@@ -18,9 +18,9 @@ public:
     virtual ~AnalysisRun() = default;
 
     virtual AnalysisKind kind() const = 0;
-    virtual void onEvent(const Event& event, std::int64_t time_ps) = 0;
-    // Every event before complete_ps (run time line) has been delivered.
-    virtual void onComplete(std::int64_t complete_ps) = 0;
+    virtual void onEvent(const Event& event, std::int64_t timePs) = 0;
+    // Every event before completePs (run time line) has been delivered.
+    virtual void onComplete(std::int64_t completePs) = 0;
     // Forgets the data accumulated so far ("clear_analysis_data"); the run goes on.
     virtual void clear() = 0;
     // The answer of "fetch_processdata" while this run is held.

@@ -6,14 +6,14 @@ namespace veltrano::sim {
 
 AnalysisRunner::AnalysisRunner(std::shared_ptr<const SimClock> clock) : clock_(std::move(clock)) {}
 
-void AnalysisRunner::begin(std::unique_ptr<AnalysisRun> run, std::int64_t duration_s, std::int64_t time_base_ps) {
+void AnalysisRunner::begin(std::unique_ptr<AnalysisRun> run, std::int64_t durationS, std::int64_t timeBasePs) {
     std::lock_guard lock(mutex_);
     endLocked(AnalysisState::Stopped);
     run_ = std::move(run);
     state_ = AnalysisState::Running;
-    origin_ps_ = time_base_ps;
-    end_ps_ = duration_s * kPsPerSecond;
-    started_clock_ps_ = clock_->nowPs();
+    originPs_ = timeBasePs;
+    endPs_ = durationS * kPsPerSecond;
+    startedClockPs_ = clock_->nowPs();
 }
 
 void AnalysisRunner::endLocked(AnalysisState state) {
@@ -57,7 +57,7 @@ bool AnalysisRunner::processing(AnalysisKind kind) const {
     std::lock_guard lock(mutex_);
     if (!run_ || run_->kind() != kind) return false;
     if (state_ == AnalysisState::Running) return true;
-    return state_ == AnalysisState::Ended && clock_->nowPs() - started_clock_ps_ < end_ps_ + kProcessingTailPs;
+    return state_ == AnalysisState::Ended && clock_->nowPs() - startedClockPs_ < endPs_ + kProcessingTailPs;
 }
 
 AnalysisState AnalysisRunner::state() const {
@@ -69,24 +69,24 @@ void AnalysisRunner::onEvents(std::span<const Event> events) {
     std::lock_guard lock(mutex_);
     if (state_ != AnalysisState::Running) return;
     for (const Event& e : events) {
-        const std::int64_t t = e.time_ps - origin_ps_;
+        const std::int64_t t = e.timePs - originPs_;
         if (t < 0) continue;        // tagged before the run started
-        if (t >= end_ps_) break;    // events come in time order
+        if (t >= endPs_) break;    // events come in time order
         run_->onEvent(e, t);
     }
 }
 
-void AnalysisRunner::onProgress(std::int64_t complete_before_ps) {
+void AnalysisRunner::onProgress(std::int64_t completeBeforePs) {
     std::lock_guard lock(mutex_);
     if (state_ != AnalysisState::Running) return;
-    const std::int64_t complete = complete_before_ps - origin_ps_;
-    run_->onComplete(std::clamp<std::int64_t>(complete, 0, end_ps_));
-    if (complete >= end_ps_) endLocked(AnalysisState::Ended);
+    const std::int64_t complete = completeBeforePs - originPs_;
+    run_->onComplete(std::clamp<std::int64_t>(complete, 0, endPs_));
+    if (complete >= endPs_) endLocked(AnalysisState::Ended);
 }
 
-void AnalysisRunner::onTimeBaseRestart(std::int64_t previous_time_base_ps) {
+void AnalysisRunner::onTimeBaseRestart(std::int64_t previousTimeBasePs) {
     std::lock_guard lock(mutex_);
-    origin_ps_ -= previous_time_base_ps;  // the run's time line goes on from where it was
+    originPs_ -= previousTimeBasePs;  // the run's time line goes on from where it was
 }
 
 std::int64_t AnalysisRunner::historyNeededPs() const {

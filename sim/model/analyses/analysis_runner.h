@@ -35,8 +35,8 @@ public:
 
     explicit AnalysisRunner(std::shared_ptr<const SimClock> clock);
 
-    // Stops the held run, then starts `run` at time_base_ps on the instrument's time base.
-    void begin(std::unique_ptr<AnalysisRun> run, std::int64_t duration_s, std::int64_t time_base_ps);
+    // Stops the held run, then starts `run` at timeBasePs on the instrument's time base.
+    void begin(std::unique_ptr<AnalysisRun> run, std::int64_t durationS, std::int64_t timeBasePs);
     // Stops the held run when it is of `kind` and not stopped yet; true when it did.
     bool stop(AnalysisKind kind);
     // Stops whatever runs.
@@ -62,8 +62,8 @@ public:
     }
 
     void onEvents(std::span<const Event> events) override;
-    void onProgress(std::int64_t complete_before_ps) override;
-    void onTimeBaseRestart(std::int64_t previous_time_base_ps) override;
+    void onProgress(std::int64_t completeBeforePs) override;
+    void onTimeBaseRestart(std::int64_t previousTimeBasePs) override;
     std::int64_t historyNeededPs() const override;
 
 private:
@@ -74,9 +74,9 @@ private:
     mutable std::mutex mutex_;
     std::unique_ptr<AnalysisRun> run_;
     AnalysisState state_ = AnalysisState::Idle;
-    std::int64_t origin_ps_ = 0;       // the instrument's tag at which the run's time line starts
-    std::int64_t end_ps_ = 0;          // the run's duration on its time line
-    std::int64_t started_clock_ps_ = 0;
+    std::int64_t originPs_ = 0;       // the instrument's tag at which the run's time line starts
+    std::int64_t endPs_ = 0;          // the run's duration on its time line
+    std::int64_t startedClockPs_ = 0;
 };
 
 }  // namespace veltrano::sim

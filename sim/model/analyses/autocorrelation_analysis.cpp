@@ -10,27 +10,27 @@ namespace veltrano::sim {
 AutocorrelationAnalysis::AutocorrelationAnalysis(const AutocorrelationSettings& settings,
                                                  std::unique_ptr<RecordStore> t2)
     : settings_(settings),
-      width_ps_((settings.max_tau_ps - settings.min_tau_ps) / static_cast<double>(settings.bins)),
-      reach_ps_(std::max(std::fabs(settings.min_tau_ps), std::fabs(settings.max_tau_ps))),
+      widthPs_((settings.maxTauPs - settings.minTauPs) / static_cast<double>(settings.bins)),
+      reachPs_(std::max(std::fabs(settings.minTauPs), std::fabs(settings.maxTauPs))),
       counts_(static_cast<std::size_t>(settings.bins), 0),
       t2_(std::move(t2)) {}
 
-void AutocorrelationAnalysis::countDelay(double delay_ps) {
-    const double position = std::floor((delay_ps - settings_.min_tau_ps) / width_ps_);
+void AutocorrelationAnalysis::countDelay(double delayPs) {
+    const double position = std::floor((delayPs - settings_.minTauPs) / widthPs_);
     if (position >= 0 && position < static_cast<double>(counts_.size())) ++counts_[static_cast<std::size_t>(position)];
 }
 
-void AutocorrelationAnalysis::onEvent(const Event& event, std::int64_t time_ps) {
+void AutocorrelationAnalysis::onEvent(const Event& event, std::int64_t timePs) {
     if (event.channel != settings_.channel) return;
-    while (!recent_.empty() && static_cast<double>(time_ps - recent_.front()) > reach_ps_) recent_.pop_front();
+    while (!recent_.empty() && static_cast<double>(timePs - recent_.front()) > reachPs_) recent_.pop_front();
     for (std::int64_t earlier : recent_) {
-        const auto delay = static_cast<double>(time_ps - earlier);
+        const auto delay = static_cast<double>(timePs - earlier);
         countDelay(delay);
         countDelay(-delay);
     }
-    recent_.push_back(time_ps);
+    recent_.push_back(timePs);
     ++events_;
-    if (t2_) t2_->add(encodeT2Record({event.channel, time_ps}));
+    if (t2_) t2_->add(encodeT2Record({event.channel, timePs}));
 }
 
 void AutocorrelationAnalysis::clear() {
@@ -39,12 +39,12 @@ void AutocorrelationAnalysis::clear() {
     // earlier event in N: start afresh.
     recent_.clear();
     events_ = 0;
-    cleared_ps_ = complete_ps_;
+    clearedPs_ = completePs_;
     if (t2_) t2_->clear();
 }
 
 double AutocorrelationAnalysis::binCentrePs(std::size_t bin) const {
-    return settings_.min_tau_ps + (static_cast<double>(bin) + 0.5) * width_ps_;
+    return settings_.minTauPs + (static_cast<double>(bin) + 0.5) * widthPs_;
 }
 
 PointList AutocorrelationAnalysis::processData() const {
@@ -59,14 +59,14 @@ PointList AutocorrelationAnalysis::processData() const {
 PointList AutocorrelationAnalysis::curve() const {
     PointList out;
     if (events_ == 0) return out;
-    const auto covered = static_cast<double>(complete_ps_ - cleared_ps_);
+    const auto covered = static_cast<double>(completePs_ - clearedPs_);
     const auto n = static_cast<double>(events_);
     out.reserve(counts_.size());
     for (std::size_t i = 0; i < counts_.size(); ++i) {
         const double tau = binCentrePs(i);
         // The pairs a Poisson process of N events in T puts into the bin.
         const double overlap = covered - std::fabs(tau);
-        const double expected = overlap > 0 ? n * n * width_ps_ * overlap / (covered * covered) : 0.0;
+        const double expected = overlap > 0 ? n * n * widthPs_ * overlap / (covered * covered) : 0.0;
         const double g2 = expected > 0 ? static_cast<double>(counts_[i]) / expected : 0.0;
         out.push_back({tau * 1e-12, g2});
     }

@@ -12,8 +12,8 @@ namespace veltrano::sim {
 
 struct AutocorrelationSettings {
     int channel = 1;          // "ch"
-    double min_tau_ps = 0;    // "min_tau", here in ps
-    double max_tau_ps = 1e5;  // "max_tau", here in ps; above min_tau_ps
+    double minTauPs = 0;    // "min_tau", here in ps
+    double maxTauPs = 1e5;  // "max_tau", here in ps; above minTauPs
     std::int64_t bins = 100;  // "bin_num"
 };
 
@@ -30,8 +30,8 @@ public:
     AutocorrelationAnalysis(const AutocorrelationSettings& settings, std::unique_ptr<RecordStore> t2);
 
     AnalysisKind kind() const override { return AnalysisKind::Autocorrelation; }
-    void onEvent(const Event& event, std::int64_t time_ps) override;
-    void onComplete(std::int64_t complete_ps) override { complete_ps_ = complete_ps; }
+    void onEvent(const Event& event, std::int64_t timePs) override;
+    void onComplete(std::int64_t completePs) override { completePs_ = completePs; }
     void clear() override;
     // The pair counts per bin (bin centre ps, count).
     PointList processData() const override;
@@ -42,17 +42,17 @@ public:
     RecordStore* t2Records() { return t2_.get(); }
 
 private:
-    void countDelay(double delay_ps);
+    void countDelay(double delayPs);
     double binCentrePs(std::size_t bin) const;
 
     AutocorrelationSettings settings_;
-    double width_ps_;
-    double reach_ps_;  // the longest delay any bin holds
+    double widthPs_;
+    double reachPs_;  // the longest delay any bin holds
     std::vector<std::int64_t> counts_;
     std::deque<std::int64_t> recent_;  // tags within reach of the latest
     std::int64_t events_ = 0;
-    std::int64_t cleared_ps_ = 0;
-    std::int64_t complete_ps_ = 0;
+    std::int64_t clearedPs_ = 0;
+    std::int64_t completePs_ = 0;
     std::unique_ptr<RecordStore> t2_;
 };
 

@@ -19,14 +19,14 @@ struct EnergyWindow {
 struct ConformEsSettings {
     int channel1 = 1;              // "ch1"
     int channel2 = 3;              // "ch2", another A/D channel
-    int integration_points1 = 64;  // samples integrated on channel 1
-    int integration_points2 = 64;  // and on channel 2
-    std::int64_t area_scale = 1;   // "area_scale"
+    int integrationPoints1 = 64;  // samples integrated on channel 1
+    int integrationPoints2 = 64;  // and on channel 2
+    std::int64_t areaScale = 1;   // "area_scale"
     EnergyWindow window1;          // "energy_window_min1" .. "energy_window_max1", channel 1
     EnergyWindow window2;          // "energy_window_min2" .. "energy_window_max2", channel 2
-    std::int64_t window_ps = 1000;  // "coins_time_window": pulses within +-window coincide
-    std::int64_t avg_times = 1;    // "avg_times": the duration split into this many averaged runs
-    std::int64_t duration_ps = 0;
+    std::int64_t windowPs = 1000;  // "coins_time_window": pulses within +-window coincide
+    std::int64_t avgTimes = 1;    // "avg_times": the duration split into this many averaged runs
+    std::int64_t durationPs = 0;
 };
 
 // Coincidence-gated energy analysis of two A/D channels. A pulse takes part only
@@ -42,8 +42,8 @@ public:
     explicit ConformEsAnalysis(const ConformEsSettings& settings);
 
     AnalysisKind kind() const override { return AnalysisKind::ConformEnergySpectrum; }
-    void onEvent(const Event& event, std::int64_t time_ps) override;
-    void onComplete(std::int64_t complete_ps) override { complete_ps_ = complete_ps; }
+    void onEvent(const Event& event, std::int64_t timePs) override;
+    void onComplete(std::int64_t completePs) override { completePs_ = completePs; }
     void clear() override;
     // The time-difference histogram (bin centre ps, counts).
     PointList processData() const override;
@@ -55,11 +55,11 @@ public:
 
 private:
     struct Pulse {
-        std::int64_t time_ps;
+        std::int64_t timePs;
         std::int32_t area;
     };
 
-    void count(std::int64_t difference_ps, std::int32_t area1, std::int32_t area2);
+    void count(std::int64_t differencePs, std::int32_t area1, std::int32_t area2);
     double scale() const;
 
     ConformEsSettings settings_;
@@ -68,8 +68,8 @@ private:
     WideningHistogram higher_;
     std::deque<Pulse> pulses1_;  // accepted pulses of channel 1 within the window of the latest
     std::deque<Pulse> pulses2_;
-    std::int64_t cleared_ps_ = 0;
-    std::int64_t complete_ps_ = 0;
+    std::int64_t clearedPs_ = 0;
+    std::int64_t completePs_ = 0;
 };
 
 }  // namespace veltrano::sim

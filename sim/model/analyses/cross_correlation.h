@@ -9,10 +9,10 @@ namespace veltrano::sim {
 
 // "set_cross_correlation_config": how the g2 curve of a time-of-flight run is binned and normalised.
 struct CrossCorrelationConfig {
-    std::int64_t virtual_twin = 0;    // 0: accidental level from the singles; n: from the n outermost bins on each side
-    std::int64_t bin_width_ps = 100;
-    std::int64_t dcr1_hz = 0;         // dark-count rates of the start and stop channels, taken out of g2
-    std::int64_t dcr2_hz = 0;
+    std::int64_t virtualTwin = 0;    // 0: accidental level from the singles; n: from the n outermost bins on each side
+    std::int64_t binWidthPs = 100;
+    std::int64_t dcr1Hz = 0;         // dark-count rates of the start and stop channels, taken out of g2
+    std::int64_t dcr2Hz = 0;
 };
 
 // The g2 bins hold at most this many bins; a finer bin width is widened.
@@ -32,26 +32,26 @@ PointList normalisedG2(const Histogram& coincidences, double n1, double n2, doub
 // channels' counts, from the moment the binning was (re)set.
 class CrossCorrelation {
 public:
-    CrossCorrelation(std::int64_t window_ps, const CrossCorrelationConfig& config, std::int64_t from_ps);
+    CrossCorrelation(std::int64_t windowPs, const CrossCorrelationConfig& config, std::int64_t fromPs);
 
-    // A new configuration; a different bin width restarts the accumulation at from_ps.
-    void configure(const CrossCorrelationConfig& config, std::int64_t from_ps);
-    void restart(std::int64_t from_ps);
+    // A new configuration; a different bin width restarts the accumulation at fromPs.
+    void configure(const CrossCorrelationConfig& config, std::int64_t fromPs);
+    void restart(std::int64_t fromPs);
     void addStart() { ++starts_; }
     void addStop() { ++stops_; }
-    void addDifference(std::int64_t difference_ps) { bins_.add(difference_ps); }
-    // The g2 curve over what was accumulated up to to_ps.
-    PointList curve(std::int64_t to_ps) const;
+    void addDifference(std::int64_t differencePs) { bins_.add(differencePs); }
+    // The g2 curve over what was accumulated up to toPs.
+    PointList curve(std::int64_t toPs) const;
 
 private:
-    static std::int64_t binWidth(std::int64_t window_ps, std::int64_t requested_ps);
+    static std::int64_t binWidth(std::int64_t windowPs, std::int64_t requestedPs);
 
-    std::int64_t window_ps_;
+    std::int64_t windowPs_;
     CrossCorrelationConfig config_;
     Histogram bins_;
     std::int64_t starts_ = 0;
     std::int64_t stops_ = 0;
-    std::int64_t from_ps_;
+    std::int64_t fromPs_;
 };
 
 }  // namespace veltrano::sim

@@ -6,33 +6,33 @@
 
 namespace veltrano::sim {
 
-Histogram::Histogram(bool centred, std::int64_t width, std::int64_t first_index, std::size_t bins)
-    : centred_(centred), width_(width), first_index_(first_index), counts_(bins, 0) {}
+Histogram::Histogram(bool centred, std::int64_t width, std::int64_t firstIndex, std::size_t bins)
+    : centred_(centred), width_(width), firstIndex_(firstIndex), counts_(bins, 0) {}
 
-Histogram Histogram::symmetric(std::int64_t half_range_ps, std::int64_t width_ps) {
-    const std::int64_t w = std::max<std::int64_t>(width_ps, 1);
+Histogram Histogram::symmetric(std::int64_t halfRangePs, std::int64_t widthPs) {
+    const std::int64_t w = std::max<std::int64_t>(widthPs, 1);
     // Bin j holds the integers j w - floor(w / 2) .. j w + ceil(w / 2) - 1; the
     // outermost whole bin is the last whose highest integer is within the range.
-    const std::int64_t j_max = floorDiv(half_range_ps + 1 - (w + 1) / 2, w);
-    if (j_max < 0) return Histogram(true, w, 0, 0);
-    return Histogram(true, w, -j_max, static_cast<std::size_t>(2 * j_max + 1));
+    const std::int64_t jMax = floorDiv(halfRangePs + 1 - (w + 1) / 2, w);
+    if (jMax < 0) return Histogram(true, w, 0, 0);
+    return Histogram(true, w, -jMax, static_cast<std::size_t>(2 * jMax + 1));
 }
 
-Histogram Histogram::fromZero(std::int64_t range_ps, std::int64_t width_ps) {
-    const std::int64_t w = std::max<std::int64_t>(width_ps, 1);
-    return Histogram(false, w, 0, static_cast<std::size_t>(std::max<std::int64_t>(range_ps, 0) / w));
+Histogram Histogram::fromZero(std::int64_t rangePs, std::int64_t widthPs) {
+    const std::int64_t w = std::max<std::int64_t>(widthPs, 1);
+    return Histogram(false, w, 0, static_cast<std::size_t>(std::max<std::int64_t>(rangePs, 0) / w));
 }
 
-void Histogram::add(std::int64_t difference_ps) {
-    const std::int64_t index = centred_ ? floorDiv(2 * difference_ps + width_, 2 * width_) : floorDiv(difference_ps, width_);
-    const std::int64_t slot = index - first_index_;
+void Histogram::add(std::int64_t differencePs) {
+    const std::int64_t index = centred_ ? floorDiv(2 * differencePs + width_, 2 * width_) : floorDiv(differencePs, width_);
+    const std::int64_t slot = index - firstIndex_;
     if (slot >= 0 && slot < static_cast<std::int64_t>(counts_.size())) ++counts_[static_cast<std::size_t>(slot)];
 }
 
 void Histogram::clear() { std::fill(counts_.begin(), counts_.end(), 0); }
 
 std::int64_t Histogram::position(std::size_t i) const {
-    return (first_index_ + static_cast<std::int64_t>(i)) * width_;
+    return (firstIndex_ + static_cast<std::int64_t>(i)) * width_;
 }
 
 PointList Histogram::points(double scale) const {
@@ -44,9 +44,9 @@ PointList Histogram::points(double scale) const {
     return out;
 }
 
-std::int64_t powerOfTwoWidth(std::int64_t span_ps, std::int64_t max_bins) {
+std::int64_t powerOfTwoWidth(std::int64_t spanPs, std::int64_t maxBins) {
     std::int64_t width = 1;
-    while (span_ps / width > max_bins) width *= 2;
+    while (spanPs / width > maxBins) width *= 2;
     return width;
 }
 

@@ -14,12 +14,12 @@ namespace veltrano::sim {
 class Histogram {
 public:
     // Bins centred on the multiples of width_ps (bin j holds [j w - w/2, j w + w/2)),
-    // inside -half_range_ps .. half_range_ps. Time-of-flight and g2 curves.
-    static Histogram symmetric(std::int64_t half_range_ps, std::int64_t width_ps);
-    // Bins [k w, (k + 1) w) from 0 up to range_ps (excluded). Start-stop histograms.
-    static Histogram fromZero(std::int64_t range_ps, std::int64_t width_ps);
+    // inside -halfRangePs .. halfRangePs. Time-of-flight and g2 curves.
+    static Histogram symmetric(std::int64_t halfRangePs, std::int64_t widthPs);
+    // Bins [k w, (k + 1) w) from 0 up to rangePs (excluded). Start-stop histograms.
+    static Histogram fromZero(std::int64_t rangePs, std::int64_t widthPs);
 
-    void add(std::int64_t difference_ps);
+    void add(std::int64_t differencePs);
     void clear();
 
     std::int64_t width() const { return width_; }
@@ -31,15 +31,15 @@ public:
     PointList points(double scale = 1.0) const;
 
 private:
-    Histogram(bool centred, std::int64_t width, std::int64_t first_index, std::size_t bins);
+    Histogram(bool centred, std::int64_t width, std::int64_t firstIndex, std::size_t bins);
 
     bool centred_;
     std::int64_t width_;
-    std::int64_t first_index_;  // the index j (or k) of bin 0
+    std::int64_t firstIndex_;  // the index j (or k) of bin 0
     std::vector<std::int64_t> counts_;
 };
 
-// The smallest power of two (ps) that spans `span_ps` in at most `max_bins` bins.
-std::int64_t powerOfTwoWidth(std::int64_t span_ps, std::int64_t max_bins);
+// The smallest power of two (ps) that spans `spanPs` in at most `maxBins` bins.
+std::int64_t powerOfTwoWidth(std::int64_t spanPs, std::int64_t maxBins);
 
 }  // namespace veltrano::sim

@@ -17,12 +17,12 @@ namespace veltrano::sim {
 struct NCoincidenceStrategy {
     std::string name;
     std::vector<int> channels;  // distinct; the first is the reference channel
-    std::int64_t virtual_twin = 1;
+    std::int64_t virtualTwin = 1;
 };
 
 // Makes the raw-record store of strategy i (in memory, or a service-side file);
 // may throw std::runtime_error when a file cannot be created.
-using RecordStoreMaker = std::function<std::unique_ptr<RecordStore>(std::size_t strategy_index)>;
+using RecordStoreMaker = std::function<std::unique_ptr<RecordStore>(std::size_t strategyIndex)>;
 
 // N-fold coincidences: an event on a strategy's first channel (the reference)
 // counts once when every other channel of the strategy has an event within
@@ -31,13 +31,13 @@ using RecordStoreMaker = std::function<std::unique_ptr<RecordStore>(std::size_t 
 // complete seconds and, with raw records, one record per coincidence.
 class NCoincidenceAnalysis final : public AnalysisRun {
 public:
-    // raw_maker empty: no raw records.
-    NCoincidenceAnalysis(const std::vector<NCoincidenceStrategy>& strategies, std::int64_t unit_window_ps,
-                         RecordStoreMaker raw_maker);
+    // rawMaker empty: no raw records.
+    NCoincidenceAnalysis(const std::vector<NCoincidenceStrategy>& strategies, std::int64_t unitWindowPs,
+                         RecordStoreMaker rawMaker);
 
     AnalysisKind kind() const override { return AnalysisKind::NCoincidence; }
-    void onEvent(const Event& event, std::int64_t time_ps) override;
-    void onComplete(std::int64_t complete_ps) override;
+    void onEvent(const Event& event, std::int64_t timePs) override;
+    void onComplete(std::int64_t completePs) override;
     void clear() override;
     // (strategy index, coincidences counted) per strategy.
     PointList processData() const override;
@@ -45,7 +45,7 @@ public:
 
     // New strategies for the running analysis: their counts start afresh,
     // the raw-record stores of the existing indices are kept.
-    void replaceStrategies(const std::vector<NCoincidenceStrategy>& strategies, std::int64_t unit_window_ps);
+    void replaceStrategies(const std::vector<NCoincidenceStrategy>& strategies, std::int64_t unitWindowPs);
     std::size_t strategyCount() const { return counters_.size(); }
     // Coincidences whose reference lies in the last second of what is settled.
     std::int64_t currentCps(std::size_t index) const;
@@ -56,30 +56,30 @@ public:
 
 private:
     struct Hit {
-        std::int64_t time_ps;
+        std::int64_t timePs;
         std::size_t slot;  // index among the strategy's channels
     };
     struct Counter {
         NCoincidenceStrategy strategy;
-        std::int64_t window_ps = 0;
+        std::int64_t windowPs = 0;
         std::deque<Hit> recent;                   // partner channels' events that may still be needed
         std::deque<std::int64_t> references;      // reference events not settled yet
-        std::deque<std::int64_t> last_second;     // references of recent coincidences
-        std::vector<std::int64_t> per_second;
-        std::int64_t history_from_second = 0;
+        std::deque<std::int64_t> lastSecond;     // references of recent coincidences
+        std::vector<std::int64_t> perSecond;
+        std::int64_t historyFromSecond = 0;
         std::int64_t total = 0;
         std::int64_t number = 0;
-        std::int64_t settled_ps = 0;
+        std::int64_t settledPs = 0;
         std::unique_ptr<RecordStore> raw;
     };
 
-    void buildCounters(const std::vector<NCoincidenceStrategy>& strategies, std::int64_t unit_window_ps);
-    void settle(std::size_t index, std::int64_t horizon_ps, bool everything);
-    void settleOne(std::size_t index, std::int64_t reference_ps);
+    void buildCounters(const std::vector<NCoincidenceStrategy>& strategies, std::int64_t unitWindowPs);
+    void settle(std::size_t index, std::int64_t horizonPs, bool everything);
+    void settleOne(std::size_t index, std::int64_t referencePs);
 
     std::vector<Counter> counters_;
-    RecordStoreMaker raw_maker_;
-    std::int64_t complete_ps_ = 0;
+    RecordStoreMaker rawMaker_;
+    std::int64_t completePs_ = 0;
 };
 
 }  // namespace veltrano::sim

@@ -7,23 +7,23 @@ namespace veltrano::sim {
 
 PeriodAnalysis::PeriodAnalysis(const PeriodSettings& settings) : settings_(settings) {}
 
-void PeriodAnalysis::onEvent(const Event& event, std::int64_t time_ps) {
-    if (event.channel != settings_.channel || !event.clock_tick) return;
-    const std::optional<std::int64_t> last = last_tick_ps_;
-    last_tick_ps_ = time_ps;
-    if (!last || time_ps <= *last) return;
-    const std::int64_t gap_ps = time_ps - *last;
+void PeriodAnalysis::onEvent(const Event& event, std::int64_t timePs) {
+    if (event.channel != settings_.channel || !event.clockTick) return;
+    const std::optional<std::int64_t> last = lastTickPs_;
+    lastTickPs_ = timePs;
+    if (!last || timePs <= *last) return;
+    const std::int64_t gapPs = timePs - *last;
     const std::int64_t cycles =
-        cycle_ps_ > 0 ? std::max<std::int64_t>(1, std::llround(static_cast<double>(gap_ps) / cycle_ps_)) : 1;
-    cycle_ps_ = static_cast<double>(gap_ps) / static_cast<double>(cycles);
+        cyclePs_ > 0 ? std::max<std::int64_t>(1, std::llround(static_cast<double>(gapPs) / cyclePs_)) : 1;
+    cyclePs_ = static_cast<double>(gapPs) / static_cast<double>(cycles);
 
     if (raw_.size() < kMaxKeptPeriodPoints) {
-        raw_.push_back({static_cast<double>(cycle_index_), static_cast<double>(gap_ps)});
+        raw_.push_back({static_cast<double>(cycleIndex_), static_cast<double>(gapPs)});
     }
-    histogram_.add(gap_ps);
-    const double y = 1.0 / (cycle_ps_ * 1e-12 * settings_.fnom_hz) - 1.0;
+    histogram_.add(gapPs);
+    const double y = 1.0 / (cyclePs_ * 1e-12 * settings_.fnomHz) - 1.0;
     for (std::int64_t i = 0; i < cycles && frequency_.size() < kMaxStabilityCycles; ++i) frequency_.push_back(y);
-    cycle_index_ += cycles;
+    cycleIndex_ += cycles;
 }
 
 void PeriodAnalysis::clear() {
@@ -39,13 +39,13 @@ PointList PeriodAnalysis::takeRawPoints() {
 }
 
 StabilityInput PeriodAnalysis::stabilityInput() const {
-    return StabilityInput{frequency_, 1.0 / settings_.fnom_hz,
-                          averagingFactors(settings_.decades, settings_.decade_points)};
+    return StabilityInput{frequency_, 1.0 / settings_.fnomHz,
+                          averagingFactors(settings_.decades, settings_.decadePoints)};
 }
 
 PointList stabilityMetric(const StabilityInput& input, StabilityMetric metric) {
-    const std::vector<double> phase = phaseFromFrequency(input.fractional_frequency, input.tau0_s);
-    return stabilityCurve(metric, phase, input.tau0_s, input.factors);
+    const std::vector<double> phase = phaseFromFrequency(input.fractionalFrequency, input.tau0S);
+    return stabilityCurve(metric, phase, input.tau0S, input.factors);
 }
 
 }  // namespace veltrano::sim

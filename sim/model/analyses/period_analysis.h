@@ -12,9 +12,9 @@ namespace veltrano::sim {
 
 struct PeriodSettings {
     int channel = 16;        // the clock source's channel
-    double fnom_hz = 1e5;    // "fnom_hz": the nominal frequency the fractional frequency is taken against
+    double fnomHz = 1e5;    // "fnom_hz": the nominal frequency the fractional frequency is taken against
     int decades = 1;         // "decades"
-    int decade_points = 1;   // "decade_points"
+    int decadePoints = 1;   // "decade_points"
 };
 
 // Raw periods kept unfetched; later ones are dropped.
@@ -25,8 +25,8 @@ inline constexpr std::size_t kMaxStabilityCycles = 1 << 22;
 // What the deviations are computed from, copied out so that the work runs
 // outside the analysis runner's lock.
 struct StabilityInput {
-    std::vector<double> fractional_frequency;  // one per cycle
-    double tau0_s = 0;                          // 1 / fnom_hz
+    std::vector<double> fractionalFrequency;  // one per cycle
+    double tau0S = 0;                          // 1 / fnom_hz
     std::vector<std::int64_t> factors;          // averaging factors of the run's taus
 };
 
@@ -42,7 +42,7 @@ public:
     explicit PeriodAnalysis(const PeriodSettings& settings);
 
     AnalysisKind kind() const override { return AnalysisKind::Period; }
-    void onEvent(const Event& event, std::int64_t time_ps) override;
+    void onEvent(const Event& event, std::int64_t timePs) override;
     void onComplete(std::int64_t) override {}
     void clear() override;
     // The period histogram.
@@ -58,9 +58,9 @@ private:
     WideningHistogram histogram_;
     PointList raw_;
     std::vector<double> frequency_;
-    std::optional<std::int64_t> last_tick_ps_;
-    double cycle_ps_ = 0;       // the latest cycle's period, to tell lost ticks
-    std::int64_t cycle_index_ = 0;
+    std::optional<std::int64_t> lastTickPs_;
+    double cyclePs_ = 0;       // the latest cycle's period, to tell lost ticks
+    std::int64_t cycleIndex_ = 0;
 };
 
 // The deviation curve of `metric`: (tau s, deviation) over the run's taus.

@@ -22,7 +22,7 @@ public:
     PulseHistogramAnalysis(AnalysisKind kind, int channel, Measure measure, std::unique_ptr<RecordStore> records);
 
     AnalysisKind kind() const override { return kind_; }
-    void onEvent(const Event& event, std::int64_t time_ps) override;
+    void onEvent(const Event& event, std::int64_t timePs) override;
     void onComplete(std::int64_t) override {}
     void clear() override;
     // (lower edge, count) of the bins holding counts.

@@ -6,16 +6,16 @@
 
 namespace veltrano::sim {
 
-RecordStore::RecordStore(std::size_t record_bytes) : record_bytes_(record_bytes) {}
+RecordStore::RecordStore(std::size_t recordBytes) : recordBytes_(recordBytes) {}
 
-RecordStore::RecordStore(std::size_t record_bytes, const std::filesystem::path& file)
-    : record_bytes_(record_bytes), file_(std::make_unique<VolumeFileSet>(file, 0, false)) {}
+RecordStore::RecordStore(std::size_t recordBytes, const std::filesystem::path& file)
+    : recordBytes_(recordBytes), file_(std::make_unique<VolumeFileSet>(file, 0, false)) {}
 
 void RecordStore::add(std::span<const unsigned char> record) {
     ++added_;
     if (file_) {
         file_->writeRecord(record);
-    } else if (kept_.size() / record_bytes_ >= kMaxKeptRecords) {
+    } else if (kept_.size() / recordBytes_ >= kMaxKeptRecords) {
         ++dropped_;
     } else {
         kept_.insert(kept_.end(), record.begin(), record.end());
@@ -24,7 +24,7 @@ void RecordStore::add(std::span<const unsigned char> record) {
 
 std::vector<std::uint8_t> RecordStore::takePayload() {
     std::vector<std::uint8_t> payload(4 + kept_.size());
-    putLittleEndian(payload.data(), static_cast<std::uint32_t>(kept_.size() / record_bytes_));
+    putLittleEndian(payload.data(), static_cast<std::uint32_t>(kept_.size() / recordBytes_));
     std::copy(kept_.begin(), kept_.end(), payload.begin() + 4);
     kept_.clear();
     return payload;

@@ -20,9 +20,9 @@ class RecordStore {
 public:
     static constexpr std::size_t kMaxKeptRecords = 1 << 20;
 
-    explicit RecordStore(std::size_t record_bytes);
+    explicit RecordStore(std::size_t recordBytes);
     // Creates the file (and its folder); throws std::runtime_error naming the path when it cannot.
-    RecordStore(std::size_t record_bytes, const std::filesystem::path& file);
+    RecordStore(std::size_t recordBytes, const std::filesystem::path& file);
 
     void add(std::span<const unsigned char> record);
     // A record fetch's payload: the count as uint32 LE, then the records kept
@@ -38,7 +38,7 @@ public:
     std::uint64_t dropped() const { return dropped_; }
 
 private:
-    std::size_t record_bytes_;
+    std::size_t recordBytes_;
     std::vector<std::uint8_t> kept_;
     std::unique_ptr<VolumeFileSet> file_;
     std::uint64_t added_ = 0;

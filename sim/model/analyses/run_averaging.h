@@ -8,9 +8,9 @@ namespace veltrano::sim {
 // one of its avg_times parts: the duration is split into avg_times runs, and
 // the counts of the time covered so far stand for the whole duration (after the
 // run: counts / avg_times).
-inline double averagingScale(std::int64_t duration_ps, std::int64_t avg_times, std::int64_t covered_ps) {
-    const double run_length = static_cast<double>(duration_ps) / static_cast<double>(avg_times);
-    return covered_ps > 0 ? run_length / static_cast<double>(covered_ps) : 1.0;
+inline double averagingScale(std::int64_t durationPs, std::int64_t avgTimes, std::int64_t coveredPs) {
+    const double runLength = static_cast<double>(durationPs) / static_cast<double>(avgTimes);
+    return coveredPs > 0 ? runLength / static_cast<double>(coveredPs) : 1.0;
 }
 
 }  // namespace veltrano::sim

@@ -20,25 +20,25 @@ enum class StabilityMetric : int {
 inline constexpr int kStabilityMetricCount = 4;
 
 // Phase (time error, s) of a clock from its fractional frequency samples y,
-// each over tau0_s: x_0 = 0, x_{i+1} = x_i + y_i tau0. Gives y.size() + 1 samples.
-std::vector<double> phaseFromFrequency(std::span<const double> y, double tau0_s);
+// each over tau0S: x_0 = 0, x_{i+1} = x_i + y_i tau0. Gives y.size() + 1 samples.
+std::vector<double> phaseFromFrequency(std::span<const double> y, double tau0S);
 
 // The averaging factors m of `decades` x `decade_points` averaging times
 // m tau0: m = round(10^(k / decade_points)) for k = 0 .. decades x decade_points - 1,
 // each distinct m once, ascending.
-std::vector<std::int64_t> averagingFactors(int decades, int decade_points);
+std::vector<std::int64_t> averagingFactors(int decades, int decadePoints);
 
 // The overlapping estimators of the frequency-stability literature on phase
-// samples x (s) spaced tau0_s apart, at tau = m tau0. Empty when x is too short
+// samples x (s) spaced tau0S apart, at tau = m tau0. Empty when x is too short
 // for the estimator at that m (Allan: N > 2m, modified Allan: N >= 3m,
 // Hadamard: N > 3m samples) or m < 1.
-std::optional<double> allanDeviation(std::span<const double> x, double tau0_s, std::int64_t m);
-std::optional<double> modifiedAllanDeviation(std::span<const double> x, double tau0_s, std::int64_t m);
-std::optional<double> timeDeviation(std::span<const double> x, double tau0_s, std::int64_t m);
-std::optional<double> hadamardDeviation(std::span<const double> x, double tau0_s, std::int64_t m);
+std::optional<double> allanDeviation(std::span<const double> x, double tau0S, std::int64_t m);
+std::optional<double> modifiedAllanDeviation(std::span<const double> x, double tau0S, std::int64_t m);
+std::optional<double> timeDeviation(std::span<const double> x, double tau0S, std::int64_t m);
+std::optional<double> hadamardDeviation(std::span<const double> x, double tau0S, std::int64_t m);
 
 // (tau s, deviation) for each factor the estimator covers.
-PointList stabilityCurve(StabilityMetric metric, std::span<const double> x, double tau0_s,
+PointList stabilityCurve(StabilityMetric metric, std::span<const double> x, double tau0S,
                          std::span<const std::int64_t> factors);
 
 }  // namespace veltrano::sim

@@ -9,50 +9,50 @@ namespace veltrano::sim {
 
 StartStopAnalysis::StartStopAnalysis(StartStopSettings settings, std::unique_ptr<RecordStore> t3)
     : settings_(std::move(settings)), t3_(std::move(t3)) {
-    const std::int64_t width = powerOfTwoWidth(settings_.window_ps, kMaxStartStopBins);
+    const std::int64_t width = powerOfTwoWidth(settings_.windowPs, kMaxStartStopBins);
     for (const StartStopGroup& setup : settings_.groups) {
         Group g{setup, {}, {}, 0};
-        g.histograms.assign(setup.stop_channels.size(), Histogram::fromZero(settings_.window_ps, width));
+        g.histograms.assign(setup.stopChannels.size(), Histogram::fromZero(settings_.windowPs, width));
         groups_.push_back(std::move(g));
     }
 }
 
-void StartStopAnalysis::offerStop(PendingStart& pending, int channel, std::int64_t time_ps) {
+void StartStopAnalysis::offerStop(PendingStart& pending, int channel, std::int64_t timePs) {
     Group& g = groups_[pending.group];
-    const std::int64_t difference = time_ps - pending.time_ps;
-    const std::vector<int>& stops = g.setup.stop_channels;
+    const std::int64_t difference = timePs - pending.timePs;
+    const std::vector<int>& stops = g.setup.stopChannels;
     for (std::size_t k = 0; k < stops.size(); ++k) {
         if (stops[k] != channel || pending.stopped[k]) continue;
         pending.stopped[k] = true;
         g.histograms[k].add(difference);
         if (t3_) {
-            t3_->add(encodeT3Record({pending.number, g.setup.start_channel, static_cast<std::int32_t>(difference),
+            t3_->add(encodeT3Record({pending.number, g.setup.startChannel, static_cast<std::int32_t>(difference),
                                      static_cast<std::uint32_t>(channel)}));
         }
     }
-    if (g.setup.dual_stops) {
-        if (g.setup.dual_stops->first == channel && !pending.x_ps) pending.x_ps = difference;
-        if (g.setup.dual_stops->second == channel && !pending.y_ps) pending.y_ps = difference;
+    if (g.setup.dualStops) {
+        if (g.setup.dualStops->first == channel && !pending.xPs) pending.xPs = difference;
+        if (g.setup.dualStops->second == channel && !pending.yPs) pending.yPs = difference;
     }
 }
 
-void StartStopAnalysis::onEvent(const Event& event, std::int64_t time_ps) {
-    settleBefore(time_ps - settings_.window_ps + 1);
-    for (PendingStart& pending : pending_) offerStop(pending, event.channel, time_ps);
+void StartStopAnalysis::onEvent(const Event& event, std::int64_t timePs) {
+    settleBefore(timePs - settings_.windowPs + 1);
+    for (PendingStart& pending : pending_) offerStop(pending, event.channel, timePs);
     for (std::size_t i = 0; i < groups_.size(); ++i) {
         Group& g = groups_[i];
-        if (g.setup.start_channel != event.channel) continue;
-        pending_.push_back({time_ps, i, g.starts++, std::vector<bool>(g.setup.stop_channels.size(), false),
+        if (g.setup.startChannel != event.channel) continue;
+        pending_.push_back({timePs, i, g.starts++, std::vector<bool>(g.setup.stopChannels.size(), false),
                             std::nullopt, std::nullopt});
     }
 }
 
-void StartStopAnalysis::settleBefore(std::int64_t start_before_ps) {
-    while (!pending_.empty() && pending_.front().time_ps < start_before_ps) {
+void StartStopAnalysis::settleBefore(std::int64_t startBeforePs) {
+    while (!pending_.empty() && pending_.front().timePs < startBeforePs) {
         const PendingStart& p = pending_.front();
         Group& g = groups_[p.group];
-        if (p.x_ps && p.y_ps && g.dual_pairs.size() < kMaxKeptDualPairs) {
-            g.dual_pairs.push_back({static_cast<double>(*p.x_ps), static_cast<double>(*p.y_ps)});
+        if (p.xPs && p.yPs && g.dualPairs.size() < kMaxKeptDualPairs) {
+            g.dualPairs.push_back({static_cast<double>(*p.xPs), static_cast<double>(*p.yPs)});
         }
         pending_.pop_front();
     }
@@ -61,7 +61,7 @@ void StartStopAnalysis::settleBefore(std::int64_t start_before_ps) {
 void StartStopAnalysis::clear() {
     for (Group& g : groups_) {
         for (Histogram& h : g.histograms) h.clear();
-        g.dual_pairs.clear();
+        g.dualPairs.clear();
     }
     if (t3_) t3_->clear();
 }
@@ -86,24 +86,24 @@ void StartStopAnalysis::finish() {
     if (t3_) t3_->close();
 }
 
-std::size_t StartStopAnalysis::groupIndex(int start_channel) const {
+std::size_t StartStopAnalysis::groupIndex(int startChannel) const {
     const auto it = std::find_if(groups_.begin(), groups_.end(),
-                                 [&](const Group& g) { return g.setup.start_channel == start_channel; });
+                                 [startChannel](const Group& g) { return g.setup.startChannel == startChannel; });
     return static_cast<std::size_t>(it - groups_.begin());
 }
 
-PointList StartStopAnalysis::histogram(int start_channel, int stop_channel) const {
-    const std::size_t index = groupIndex(start_channel);
+PointList StartStopAnalysis::histogram(int startChannel, int stopChannel) const {
+    const std::size_t index = groupIndex(startChannel);
     if (index == groups_.size()) return {};
     const Group* g = &groups_[index];
-    const std::vector<int>& stops = g->setup.stop_channels;
-    const auto it = std::find(stops.begin(), stops.end(), stop_channel);
+    const std::vector<int>& stops = g->setup.stopChannels;
+    const auto it = std::find(stops.begin(), stops.end(), stopChannel);
     if (it == stops.end()) return {};
     return g->histograms[static_cast<std::size_t>(it - stops.begin())].points();
 }
 
-PointList StartStopAnalysis::average(int start_channel) const {
-    const std::size_t index = groupIndex(start_channel);
+PointList StartStopAnalysis::average(int startChannel) const {
+    const std::size_t index = groupIndex(startChannel);
     if (index == groups_.size() || groups_[index].histograms.empty()) return {};
     const Group* g = &groups_[index];
     PointList mean = g->histograms.front().points(0.0);
@@ -114,11 +114,11 @@ PointList StartStopAnalysis::average(int start_channel) const {
     return mean;
 }
 
-PointList StartStopAnalysis::takeDualPairs(int start_channel) {
-    const std::size_t index = groupIndex(start_channel);
+PointList StartStopAnalysis::takeDualPairs(int startChannel) {
+    const std::size_t index = groupIndex(startChannel);
     if (index == groups_.size()) return {};
     PointList pairs;
-    pairs.swap(groups_[index].dual_pairs);
+    pairs.swap(groups_[index].dualPairs);
     return pairs;
 }
 

@@ -15,14 +15,14 @@ namespace veltrano::sim {
 // A start channel with its stop channels ("chan_groups") and, optionally, its
 // dual stops ("dual_stops_groups": an x stop and a y stop).
 struct StartStopGroup {
-    int start_channel = 1;
-    std::vector<int> stop_channels;
-    std::optional<std::pair<int, int>> dual_stops;
+    int startChannel = 1;
+    std::vector<int> stopChannels;
+    std::optional<std::pair<int, int>> dualStops;
 };
 
 struct StartStopSettings {
     std::vector<StartStopGroup> groups;  // one per start channel
-    std::int64_t window_ps = 10000;      // "coins_time_window"
+    std::int64_t windowPs = 10000;      // "coins_time_window"
 };
 
 // The start-stop histograms hold at most this many bins.
@@ -41,41 +41,41 @@ public:
     StartStopAnalysis(StartStopSettings settings, std::unique_ptr<RecordStore> t3);
 
     AnalysisKind kind() const override { return AnalysisKind::StartStop; }
-    void onEvent(const Event& event, std::int64_t time_ps) override;
-    void onComplete(std::int64_t complete_ps) override { settleBefore(complete_ps - settings_.window_ps + 1); }
+    void onEvent(const Event& event, std::int64_t timePs) override;
+    void onComplete(std::int64_t completePs) override { settleBefore(completePs - settings_.windowPs + 1); }
     void clear() override;
     // The histograms of every (start, stop) pair added up.
     PointList processData() const override;
     void finish() override;
 
     // Empty when the pair is not part of the run.
-    PointList histogram(int start_channel, int stop_channel) const;
+    PointList histogram(int startChannel, int stopChannel) const;
     // The mean of the start channel's stop histograms.
-    PointList average(int start_channel) const;
+    PointList average(int startChannel) const;
     // The dual-stop pairs produced since the last take.
-    PointList takeDualPairs(int start_channel);
+    PointList takeDualPairs(int startChannel);
     RecordStore* t3Records() { return t3_.get(); }
 
 private:
     struct Group {
         StartStopGroup setup;
         std::vector<Histogram> histograms;  // one per stop channel
-        PointList dual_pairs;
+        PointList dualPairs;
         std::uint32_t starts = 0;
     };
     struct PendingStart {
-        std::int64_t time_ps;
+        std::int64_t timePs;
         std::size_t group;
         std::uint32_t number;
         std::vector<bool> stopped;  // per stop channel: its first stop was counted
-        std::optional<std::int64_t> x_ps;
-        std::optional<std::int64_t> y_ps;
+        std::optional<std::int64_t> xPs;
+        std::optional<std::int64_t> yPs;
     };
 
-    void settleBefore(std::int64_t start_before_ps);
-    void offerStop(PendingStart& pending, int channel, std::int64_t time_ps);
+    void settleBefore(std::int64_t startBeforePs);
+    void offerStop(PendingStart& pending, int channel, std::int64_t timePs);
     // The group of the start channel; groups_.size() when there is none.
-    std::size_t groupIndex(int start_channel) const;
+    std::size_t groupIndex(int startChannel) const;
 
     StartStopSettings settings_;
     std::vector<Group> groups_;

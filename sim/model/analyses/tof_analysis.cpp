@@ -8,62 +8,62 @@ namespace veltrano::sim {
 TofAnalysis::TofAnalysis(const TofSettings& settings, const CrossCorrelationConfig& correlation,
                          std::unique_ptr<RecordStore> t3)
     : settings_(settings),
-      counts_(Histogram::symmetric(settings.window_ps, powerOfTwoWidth(2 * settings.window_ps, kMaxTofBins))),
-      correlation_(settings.window_ps, correlation, 0),
+      counts_(Histogram::symmetric(settings.windowPs, powerOfTwoWidth(2 * settings.windowPs, kMaxTofBins))),
+      correlation_(settings.windowPs, correlation, 0),
       t3_(std::move(t3)) {}
 
-void TofAnalysis::forget(std::deque<Tag>& tags, std::int64_t before_ps) {
-    while (!tags.empty() && tags.front().time_ps < before_ps) tags.pop_front();
+void TofAnalysis::forget(std::deque<Tag>& tags, std::int64_t beforePs) {
+    while (!tags.empty() && tags.front().timePs < beforePs) tags.pop_front();
 }
 
-void TofAnalysis::count(std::int64_t difference_ps, std::uint32_t start_number) {
-    counts_.add(difference_ps);
-    correlation_.addDifference(difference_ps);
+void TofAnalysis::count(std::int64_t differencePs, std::uint32_t startNumber) {
+    counts_.add(differencePs);
+    correlation_.addDifference(differencePs);
     if (t3_) {
-        const auto record = encodeT3Record({start_number, settings_.start_channel,
-                                            static_cast<std::int32_t>(difference_ps),
-                                            static_cast<std::uint32_t>(settings_.stop_channel)});
+        const auto record = encodeT3Record({startNumber, settings_.startChannel,
+                                            static_cast<std::int32_t>(differencePs),
+                                            static_cast<std::uint32_t>(settings_.stopChannel)});
         t3_->add(record);
     }
 }
 
-void TofAnalysis::onEvent(const Event& event, std::int64_t time_ps) {
-    const bool is_start = event.channel == settings_.start_channel;
-    const bool is_stop = event.channel == settings_.stop_channel;
-    if (!is_start && !is_stop) return;
-    const std::int64_t window = settings_.window_ps;
-    forget(starts_, time_ps - window);
-    forget(stops_, time_ps - window);
+void TofAnalysis::onEvent(const Event& event, std::int64_t timePs) {
+    const bool isStart = event.channel == settings_.startChannel;
+    const bool isStop = event.channel == settings_.stopChannel;
+    if (!isStart && !isStop) return;
+    const std::int64_t window = settings_.windowPs;
+    forget(starts_, timePs - window);
+    forget(stops_, timePs - window);
     // Each pair is counted once, when its later event arrives.
-    if (is_start && is_stop) {
+    if (isStart && isStop) {
         for (const Tag& earlier : starts_) {
-            count(time_ps - earlier.time_ps, earlier.number);
-            count(earlier.time_ps - time_ps, start_number_);
+            count(timePs - earlier.timePs, earlier.number);
+            count(earlier.timePs - timePs, startNumber_);
         }
-    } else if (is_stop) {
-        for (const Tag& start : starts_) count(time_ps - start.time_ps, start.number);
+    } else if (isStop) {
+        for (const Tag& start : starts_) count(timePs - start.timePs, start.number);
     } else {
-        for (const Tag& stop : stops_) count(stop.time_ps - time_ps, start_number_);
+        for (const Tag& stop : stops_) count(stop.timePs - timePs, startNumber_);
     }
-    if (is_start) {
+    if (isStart) {
         correlation_.addStart();
-        starts_.push_back({time_ps, start_number_++});
+        starts_.push_back({timePs, startNumber_++});
     }
-    if (is_stop) {
+    if (isStop) {
         correlation_.addStop();
-        if (!is_start) stops_.push_back({time_ps, stop_number_++});
+        if (!isStart) stops_.push_back({timePs, stopNumber_++});
     }
 }
 
 void TofAnalysis::clear() {
     counts_.clear();
-    correlation_.restart(complete_ps_);
-    cleared_ps_ = complete_ps_;
+    correlation_.restart(completePs_);
+    clearedPs_ = completePs_;
     if (t3_) t3_->clear();
 }
 
 PointList TofAnalysis::processData() const {
-    return counts_.points(averagingScale(settings_.duration_ps, settings_.avg_times, complete_ps_ - cleared_ps_));
+    return counts_.points(averagingScale(settings_.durationPs, settings_.avgTimes, completePs_ - clearedPs_));
 }
 
 void TofAnalysis::finish() {
@@ -71,9 +71,9 @@ void TofAnalysis::finish() {
 }
 
 void TofAnalysis::configureCrossCorrelation(const CrossCorrelationConfig& config) {
-    correlation_.configure(config, complete_ps_);
+    correlation_.configure(config, completePs_);
 }
 
-PointList TofAnalysis::crossCorrelation() const { return correlation_.curve(complete_ps_); }
+PointList TofAnalysis::crossCorrelation() const { return correlation_.curve(completePs_); }
 
 }  // namespace veltrano::sim

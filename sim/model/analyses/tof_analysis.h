@@ -12,11 +12,11 @@
 namespace veltrano::sim {
 
 struct TofSettings {
-    int start_channel = 1;            // "ch1"
-    int stop_channel = 2;             // "ch2"
-    std::int64_t window_ps = 10000;   // "coins_time_window": differences within +-window
-    std::int64_t avg_times = 1;       // the duration split into this many averaged runs
-    std::int64_t duration_ps = 0;
+    int startChannel = 1;            // "ch1"
+    int stopChannel = 2;             // "ch2"
+    std::int64_t windowPs = 10000;   // "coins_time_window": differences within +-window
+    std::int64_t avgTimes = 1;       // the duration split into this many averaged runs
+    std::int64_t durationPs = 0;
 };
 
 // The time-of-flight histogram holds at most about this many bins.
@@ -34,8 +34,8 @@ public:
                 std::unique_ptr<RecordStore> t3);
 
     AnalysisKind kind() const override { return AnalysisKind::TimeOfFlight; }
-    void onEvent(const Event& event, std::int64_t time_ps) override;
-    void onComplete(std::int64_t complete_ps) override { complete_ps_ = complete_ps; }
+    void onEvent(const Event& event, std::int64_t timePs) override;
+    void onComplete(std::int64_t completePs) override { completePs_ = completePs; }
     void clear() override;
     PointList processData() const override;
     void finish() override;
@@ -46,12 +46,12 @@ public:
 
 private:
     struct Tag {
-        std::int64_t time_ps;
+        std::int64_t timePs;
         std::uint32_t number;  // among its channel's events in the run
     };
 
-    void count(std::int64_t difference_ps, std::uint32_t start_number);
-    static void forget(std::deque<Tag>& tags, std::int64_t before_ps);
+    void count(std::int64_t differencePs, std::uint32_t startNumber);
+    static void forget(std::deque<Tag>& tags, std::int64_t beforePs);
 
     TofSettings settings_;
     Histogram counts_;
@@ -59,10 +59,10 @@ private:
     std::unique_ptr<RecordStore> t3_;
     std::deque<Tag> starts_;
     std::deque<Tag> stops_;
-    std::uint32_t start_number_ = 0;
-    std::uint32_t stop_number_ = 0;
-    std::int64_t cleared_ps_ = 0;
-    std::int64_t complete_ps_ = 0;
+    std::uint32_t startNumber_ = 0;
+    std::uint32_t stopNumber_ = 0;
+    std::int64_t clearedPs_ = 0;
+    std::int64_t completePs_ = 0;
 };
 
 }  // namespace veltrano::sim

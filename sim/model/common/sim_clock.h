@@ -30,11 +30,11 @@ private:
 // Moved by hand; used where a run must not depend on the host's timing.
 class ManualSimClock final : public SimClock {
 public:
-    std::int64_t nowPs() const override { return now_ps_.load(); }
-    void advancePs(std::int64_t ps) { now_ps_ += ps; }
+    std::int64_t nowPs() const override { return nowPs_.load(); }
+    void advancePs(std::int64_t ps) { nowPs_ += ps; }
 
 private:
-    std::atomic<std::int64_t> now_ps_{0};
+    std::atomic<std::int64_t> nowPs_{0};
 };
 
 }  // namespace veltrano::sim

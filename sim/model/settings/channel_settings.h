@@ -27,7 +27,7 @@ IntRange channelSettingRange(ChannelSetting setting);
 std::int32_t channelSettingDefault(ChannelSetting setting);
 
 struct ChannelSettings {
-    double dac_v = kDefaultDacV;
+    double dacV = kDefaultDacV;
     bool enabled = true;
     std::array<std::int32_t, kChannelSettingCount> values{};
 

@@ -18,8 +18,8 @@ struct DeviceEntry {
 
 // Identity of the simulated instrument (the first entry of the device list).
 struct Identity {
-    std::string firmware_version = "2.4.1-sim";
-    std::string serial_number = "VTS16-000001";
+    std::string firmwareVersion = "2.4.1-sim";
+    std::string serialNumber = "VTS16-000001";
     int model = 1616;
 };
 

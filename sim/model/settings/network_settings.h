@@ -15,11 +15,11 @@ enum class NetworkSet { Plain, W };
 inline constexpr IntRange kNetworkPortRange{1, 65535};
 
 struct NetworkSettings {
-    std::string local_ip;
-    std::string device_ip;
-    std::int32_t local_port = 0;
-    std::int32_t device_port = 0;
-    std::string device_mac;
+    std::string localIp;
+    std::string deviceIp;
+    std::int32_t localPort = 0;
+    std::int32_t devicePort = 0;
+    std::string deviceMac;
 };
 
 // Four decimal octets 0..255 separated by dots, no leading zeros beyond "0" itself.

@@ -34,15 +34,15 @@ double pulseShape(int k) {
     return k < kMaxIntegrationPoints ? shapeTable()[k] : computedShape(k);
 }
 
-std::int32_t adcSample(float energy_kev, int k) {
-    return static_cast<std::int32_t>(std::llround(static_cast<double>(energy_kev) * kAdcAreaPerKev * pulseShape(k)));
+std::int32_t adcSample(float energyKev, int k) {
+    return static_cast<std::int32_t>(std::llround(static_cast<double>(energyKev) * kAdcAreaPerKev * pulseShape(k)));
 }
 
-std::int64_t pulseArea(float energy_kev, int integration_points) {
-    const int n = std::clamp(integration_points, 0, kMaxIntegrationPoints);
+std::int64_t pulseArea(float energyKev, int integrationPoints) {
+    const int n = std::clamp(integrationPoints, 0, kMaxIntegrationPoints);
     std::int64_t area = 0;
     for (int k = 0; k < n; ++k) {
-        const std::int32_t sample = adcSample(energy_kev, k);
+        const std::int32_t sample = adcSample(energyKev, k);
         // Past its peak the pulse only decays: once a sample rounds to 0, so do all later ones.
         if (sample == 0 && k > kPulseDecaySamples) break;
         area += sample;
@@ -50,13 +50,13 @@ std::int64_t pulseArea(float energy_kev, int integration_points) {
     return area;
 }
 
-std::int32_t scaledPulseArea(float energy_kev, int integration_points, std::int64_t area_scale) {
-    const std::int64_t scale = std::max<std::int64_t>(area_scale, 1);
-    return static_cast<std::int32_t>((pulseArea(energy_kev, integration_points) + scale / 2) / scale);
+std::int32_t scaledPulseArea(float energyKev, int integrationPoints, std::int64_t areaScale) {
+    const std::int64_t scale = std::max<std::int64_t>(areaScale, 1);
+    return static_cast<std::int32_t>((pulseArea(energyKev, integrationPoints) + scale / 2) / scale);
 }
 
-double pulseAreaFraction(int integration_points) {
-    const int n = std::clamp(integration_points, 0, kMaxIntegrationPoints);
+double pulseAreaFraction(int integrationPoints) {
+    const int n = std::clamp(integrationPoints, 0, kMaxIntegrationPoints);
     double sum = 0;
     for (int k = 0; k < n; ++k) sum += shapeTable()[k];
     return sum;

@@ -23,14 +23,14 @@ inline bool isAdChannel(int channel) { return channel % 2 == 1; }
 // s(k); 0 for k < 0.
 double pulseShape(int k);
 // The ADC code of sample k of a pulse of energy_kev.
-std::int32_t adcSample(float energy_kev, int k);
-// The sum of the first integration_points samples (at most kMaxIntegrationPoints).
-std::int64_t pulseArea(float energy_kev, int integration_points);
+std::int32_t adcSample(float energyKev, int k);
+// The sum of the first integrationPoints samples (at most kMaxIntegrationPoints).
+std::int64_t pulseArea(float energyKev, int integrationPoints);
 // The pulse area over area_scale (at least 1), rounded to the nearest code:
 // the value the energy analyses histogram.
-std::int32_t scaledPulseArea(float energy_kev, int integration_points, std::int64_t area_scale);
-// The share of a pulse's area within its first integration_points samples, before
+std::int32_t scaledPulseArea(float energyKev, int integrationPoints, std::int64_t areaScale);
+// The share of a pulse's area within its first integrationPoints samples, before
 // rounding: the photopeak of E keV sits at E x kAdcAreaPerKev x this / area_scale.
-double pulseAreaFraction(int integration_points);
+double pulseAreaFraction(int integrationPoints);
 
 }  // namespace veltrano::sim

@@ -11,16 +11,16 @@ class BackgroundSource final : public EventSource {
 public:
     BackgroundSource(std::uint32_t id, int channel, const PulseConfig& pulse, std::uint64_t seed);
 
-    void emit(std::int64_t from_ps, std::int64_t to_ps, std::span<const ChannelConditions> channels,
+    void emit(std::int64_t fromPs, std::int64_t toPs, std::span<const ChannelConditions> channels,
               std::vector<EmittedEvent>& out) override;
-    void skipTo(std::int64_t t_ps) override;
+    void skipTo(std::int64_t tPs) override;
 
 private:
     int channel_;
     PulseSampler pulses_;
     SourceEngine rng_;
-    double rate_in_use_hz_ = -1.0;
-    std::int64_t next_ps_ = kNeverPs;
+    double rateInUseHz_ = -1.0;
+    std::int64_t nextPs_ = kNeverPs;
     bool restart_ = false;
 };
 

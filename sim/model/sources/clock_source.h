@@ -10,10 +10,10 @@ class ClockSource final : public EventSource {
 public:
     ClockSource(std::uint32_t id, const ClockSourceConfig& config, const PulseConfig& pulse, std::uint64_t seed);
 
-    void emit(std::int64_t from_ps, std::int64_t to_ps, std::span<const ChannelConditions> channels,
+    void emit(std::int64_t fromPs, std::int64_t toPs, std::span<const ChannelConditions> channels,
               std::vector<EmittedEvent>& out) override;
     std::int64_t maxLeadPs() const override;
-    void skipTo(std::int64_t t_ps) override;
+    void skipTo(std::int64_t tPs) override;
 
 private:
     double nextPeriodPs();
@@ -22,10 +22,10 @@ private:
     ClockSourceConfig config_;
     PulseSampler pulses_;
     SourceEngine rng_;
-    double period_ps_;
+    double periodPs_;
     // Ideal (noise-free in phase) time of the next tick: whole ps plus a fraction.
-    std::int64_t next_whole_ps_ = 0;
-    double next_fraction_ps_ = 0.0;
+    std::int64_t nextWholePs_ = 0;
+    double nextFractionPs_ = 0.0;
 };
 
 }  // namespace veltrano::sim

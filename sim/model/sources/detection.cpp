@@ -4,16 +4,16 @@
 
 namespace veltrano::sim {
 
-double detectionEfficiency(const DetectorConfig& detector, double dac_v) {
-    const double spread = detector.amplitude_spread_v > 0 ? detector.amplitude_spread_v : 1e-12;
-    const double x = (std::fabs(dac_v) - detector.pulse_amplitude_v) / spread;
+double detectionEfficiency(const DetectorConfig& detector, double dacV) {
+    const double spread = detector.amplitudeSpreadV > 0 ? detector.amplitudeSpreadV : 1e-12;
+    const double x = (std::fabs(dacV) - detector.pulseAmplitudeV) / spread;
     if (x > 700) return 0.0;
     return 1.0 / (1.0 + std::exp(x));
 }
 
-double noiseRateHz(const DetectorConfig& detector, double dac_v) {
-    if (detector.noise_scale_v <= 0) return 0.0;
-    return detector.noise_rate_hz * std::exp(-std::fabs(dac_v) / detector.noise_scale_v);
+double noiseRateHz(const DetectorConfig& detector, double dacV) {
+    if (detector.noiseScaleV <= 0) return 0.0;
+    return detector.noiseRateHz * std::exp(-std::fabs(dacV) / detector.noiseScaleV);
 }
 
 std::vector<ChannelConditions> channelConditions(const SignalConfig& config,
@@ -23,12 +23,12 @@ std::vector<ChannelConditions> channelConditions(const SignalConfig& config,
         const ChannelSettings& ch = channels[i];
         ChannelConditions& c = out[i];
         c.enabled = ch.enabled;
-        c.efficiency = detectionEfficiency(config.detector, ch.dac_v);
-        const double dark = i < config.background_rate_hz.size() ? config.background_rate_hz[i] : 0.0;
-        c.background_rate_hz = ch.enabled ? dark * c.efficiency + noiseRateHz(config.detector, ch.dac_v) : 0.0;
-        c.inter_delay_ps = ch.get(ChannelSetting::InterDelay);
-        c.dead_time_ps = ch.get(ChannelSetting::DeadTime);
-        c.falling_edge = ch.get(ChannelSetting::EdgeType) == 1;
+        c.efficiency = detectionEfficiency(config.detector, ch.dacV);
+        const double dark = i < config.backgroundRateHz.size() ? config.backgroundRateHz[i] : 0.0;
+        c.backgroundRateHz = ch.enabled ? dark * c.efficiency + noiseRateHz(config.detector, ch.dacV) : 0.0;
+        c.interDelayPs = ch.get(ChannelSetting::InterDelay);
+        c.deadTimePs = ch.get(ChannelSetting::DeadTime);
+        c.fallingEdge = ch.get(ChannelSetting::EdgeType) == 1;
     }
     return out;
 }

@@ -11,9 +11,9 @@ class EmitterSource final : public EventSource {
 public:
     EmitterSource(std::uint32_t id, const EmitterConfig& config, const PulseConfig& pulse, std::uint64_t seed);
 
-    void emit(std::int64_t from_ps, std::int64_t to_ps, std::span<const ChannelConditions> channels,
+    void emit(std::int64_t fromPs, std::int64_t toPs, std::span<const ChannelConditions> channels,
               std::vector<EmittedEvent>& out) override;
-    void skipTo(std::int64_t t_ps) override;
+    void skipTo(std::int64_t tPs) override;
 
 private:
     std::int64_t gapPs();
@@ -21,7 +21,7 @@ private:
     EmitterConfig config_;
     PulseSampler pulses_;
     SourceEngine rng_;
-    std::int64_t next_ps_ = -1;  // -1: draw the next emission afresh from the interval's start
+    std::int64_t nextPs_ = -1;  // -1: draw the next emission afresh from the interval's start
 };
 
 }  // namespace veltrano::sim

@@ -16,7 +16,7 @@ namespace {
 constexpr std::int64_t kNoEventYet = std::numeric_limits<std::int64_t>::min();
 
 bool earlier(const EmittedEvent& a, const EmittedEvent& b) {
-    if (a.event.time_ps != b.event.time_ps) return a.event.time_ps < b.event.time_ps;
+    if (a.event.timePs != b.event.timePs) return a.event.timePs < b.event.timePs;
     if (a.source != b.source) return a.source < b.source;
     return a.sequence < b.sequence;
 }
@@ -24,12 +24,12 @@ bool earlier(const EmittedEvent& a, const EmittedEvent& b) {
 }  // namespace
 
 EventGenerator::EventGenerator(const SignalConfig& config)
-    : config_(config), last_accepted_ps_(static_cast<std::size_t>(std::max(config.channel_count, 0)), kNoEventYet) {
+    : config_(config), lastAcceptedPs_(static_cast<std::size_t>(std::max(config.channelCount, 0)), kNoEventYet) {
     if (config.replay) {
         addSource(std::make_unique<ReplaySource>(nextSourceId(), config.replay));
         return;
     }
-    for (int ch = 1; ch <= config.channel_count; ++ch) {
+    for (int ch = 1; ch <= config.channelCount; ++ch) {
         addSource(std::make_unique<BackgroundSource>(nextSourceId(), ch, config.pulse, config.seed));
     }
     for (const PairSourceConfig& pair : config.pairs) {
@@ -43,52 +43,52 @@ EventGenerator::EventGenerator(const SignalConfig& config)
 }
 
 void EventGenerator::addSource(std::unique_ptr<EventSource> source) {
-    max_lead_ps_ = std::max(max_lead_ps_, source->maxLeadPs());
+    maxLeadPs_ = std::max(maxLeadPs_, source->maxLeadPs());
     sources_.push_back(std::move(source));
 }
 
-void EventGenerator::generateUntil(std::int64_t until_ps, const std::vector<ChannelSettings>& channels,
+void EventGenerator::generateUntil(std::int64_t untilPs, const std::vector<ChannelSettings>& channels,
                                    std::vector<Event>& out) {
-    if (until_ps <= emitted_until_ps_) return;
+    if (untilPs <= emittedUntilPs_) return;
     const std::vector<ChannelConditions> conditions = channelConditions(config_, channels);
-    const std::size_t first_new = pending_.size();
-    for (auto& source : sources_) source->emit(emitted_until_ps_, until_ps, conditions, pending_);
-    emitted_until_ps_ = until_ps;
+    const std::size_t firstNew = pending_.size();
+    for (auto& source : sources_) source->emit(emittedUntilPs_, untilPs, conditions, pending_);
+    emittedUntilPs_ = untilPs;
 
     // The pending tail is already sorted; sort the new part and merge.
-    std::sort(pending_.begin() + static_cast<std::ptrdiff_t>(first_new), pending_.end(), earlier);
-    std::inplace_merge(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(first_new), pending_.end(),
+    std::sort(pending_.begin() + static_cast<std::ptrdiff_t>(firstNew), pending_.end(), earlier);
+    std::inplace_merge(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(firstNew), pending_.end(),
                        earlier);
 
     // No later emission can produce a tag below this watermark.
-    const std::int64_t watermark = until_ps - max_lead_ps_;
+    const std::int64_t watermark = untilPs - maxLeadPs_;
     std::size_t released = 0;
-    while (released < pending_.size() && pending_[released].event.time_ps < watermark) {
+    while (released < pending_.size() && pending_[released].event.timePs < watermark) {
         const Event& e = pending_[released].event;
         ++released;
         const std::size_t index = static_cast<std::size_t>(e.channel - 1);
-        if (index >= last_accepted_ps_.size() || index >= conditions.size()) continue;
-        std::int64_t& last = last_accepted_ps_[index];
-        if (last != kNoEventYet && e.time_ps - last < conditions[index].dead_time_ps) continue;
-        last = e.time_ps;
+        if (index >= lastAcceptedPs_.size() || index >= conditions.size()) continue;
+        std::int64_t& last = lastAcceptedPs_[index];
+        if (last != kNoEventYet && e.timePs - last < conditions[index].deadTimePs) continue;
+        last = e.timePs;
         out.push_back(e);
     }
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(released));
 }
 
-void EventGenerator::replayFrom(std::int64_t t_ps) {
+void EventGenerator::replayFrom(std::int64_t tPs) {
     pending_.clear();
-    std::fill(last_accepted_ps_.begin(), last_accepted_ps_.end(), kNoEventYet);
-    for (auto& source : sources_) source->skipTo(t_ps);
-    emitted_until_ps_ = t_ps;
+    std::fill(lastAcceptedPs_.begin(), lastAcceptedPs_.end(), kNoEventYet);
+    for (auto& source : sources_) source->skipTo(tPs);
+    emittedUntilPs_ = tPs;
 }
 
-void EventGenerator::skipTo(std::int64_t t_ps) {
-    if (t_ps <= emitted_until_ps_) return;
+void EventGenerator::skipTo(std::int64_t tPs) {
+    if (tPs <= emittedUntilPs_) return;
     pending_.clear();
-    std::fill(last_accepted_ps_.begin(), last_accepted_ps_.end(), kNoEventYet);
-    for (auto& source : sources_) source->skipTo(t_ps);
-    emitted_until_ps_ = t_ps;
+    std::fill(lastAcceptedPs_.begin(), lastAcceptedPs_.end(), kNoEventYet);
+    for (auto& source : sources_) source->skipTo(tPs);
+    emittedUntilPs_ = tPs;
 }
 
 }  // namespace veltrano::sim

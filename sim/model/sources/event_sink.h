@@ -19,12 +19,12 @@ public:
     virtual ~EventSink() = default;
     virtual void onEvents(std::span<const Event> events) = 0;
     // After each batch (also an empty one): every event tagged below
-    // complete_before_ps has now been delivered.
+    // completeBeforePs has now been delivered.
     virtual void onProgress(std::int64_t /*complete_before_ps*/) {}
     // The time base restarted at 0 ("tdc_resetn", an acquisition start); it had
-    // reached previous_time_base_ps. Later tags count from 0 again.
+    // reached previousTimeBasePs. Later tags count from 0 again.
     virtual void onTimeBaseRestart(std::int64_t /*previous_time_base_ps*/) {}
-    // The signal tagged in [from_ps, to_ps) was skipped, never produced: nobody
+    // The signal tagged in [fromPs, toPs) was skipped, never produced: nobody
     // needed it when the instrument caught up after a pause.
     virtual void onSkipped(std::int64_t /*from_ps*/, std::int64_t /*to_ps*/) {}
     // How much signal before "now" the sink needs when the instrument catches up

@@ -5,18 +5,18 @@
 
 namespace veltrano::sim {
 
-EmittedEvent EventSource::detection(std::int64_t arrival_ps, int channel, const ChannelConditions& conditions,
+EmittedEvent EventSource::detection(std::int64_t arrivalPs, int channel, const ChannelConditions& conditions,
                                     const PulseSampler& pulses, SourceEngine& rng) {
     Event e{};
     e.channel = channel;
-    e.width_ps = pulses.width(rng);
-    e.energy_kev = pulses.energy(rng);
-    e.time_ps = arrival_ps + conditions.inter_delay_ps + (conditions.falling_edge ? e.width_ps : 0);
+    e.widthPs = pulses.width(rng);
+    e.energyKev = pulses.energy(rng);
+    e.timePs = arrivalPs + conditions.interDelayPs + (conditions.fallingEdge ? e.widthPs : 0);
     return EmittedEvent{e, id_, sequence_++};
 }
 
-std::int64_t EventSource::poissonGapPs(SourceEngine& rng, double rate_hz) {
-    std::exponential_distribution<double> dist(rate_hz);
+std::int64_t EventSource::poissonGapPs(SourceEngine& rng, double rateHz) {
+    std::exponential_distribution<double> dist(rateHz);
     return std::llround(dist(rng) * 1e12);
 }
 

@@ -27,24 +27,24 @@ public:
     explicit EventSource(std::uint32_t id) : id_(id) {}
     virtual ~EventSource() = default;
 
-    // Appends the detections of the emissions in [from_ps, to_ps). Successive
+    // Appends the detections of the emissions in [fromPs, toPs). Successive
     // calls cover consecutive intervals.
-    virtual void emit(std::int64_t from_ps, std::int64_t to_ps, std::span<const ChannelConditions> channels,
+    virtual void emit(std::int64_t fromPs, std::int64_t toPs, std::span<const ChannelConditions> channels,
                       std::vector<EmittedEvent>& out) = 0;
     // How far (ps) a tag may lie before its emission time at most.
     virtual std::int64_t maxLeadPs() const { return 0; }
-    // Drops everything before t_ps; the next emissions lie at or after it.
-    virtual void skipTo(std::int64_t t_ps) = 0;
+    // Drops everything before tPs; the next emissions lie at or after it.
+    virtual void skipTo(std::int64_t tPs) = 0;
 
 protected:
-    // Builds the detection of a pulse reaching `channel` (1-based) at `arrival_ps`,
+    // Builds the detection of a pulse reaching `channel` (1-based) at `arrivalPs`,
     // with the channel's inter delay and edge applied.
-    EmittedEvent detection(std::int64_t arrival_ps, int channel, const ChannelConditions& conditions,
+    EmittedEvent detection(std::int64_t arrivalPs, int channel, const ChannelConditions& conditions,
                            const PulseSampler& pulses, SourceEngine& rng);
     // A recorded event as this source's detection (its order among equal tags fixed).
     EmittedEvent stamped(const Event& event) { return EmittedEvent{event, id_, sequence_++}; }
     // Exponential waiting time for a Poisson process of `rate_hz`, in whole ps.
-    static std::int64_t poissonGapPs(SourceEngine& rng, double rate_hz);
+    static std::int64_t poissonGapPs(SourceEngine& rng, double rateHz);
     // True with the channel's probability of seeing a pulse (its efficiency when enabled).
     static bool detects(SourceEngine& rng, const ChannelConditions& conditions);
 

@@ -9,35 +9,35 @@ PairSource::PairSource(std::uint32_t id, const PairSourceConfig& config, const P
                        std::uint64_t seed)
     : EventSource(id), config_(config), pulses_(pulse), rng_(makeSourceEngine(seed, id)) {}
 
-void PairSource::emit(std::int64_t from_ps, std::int64_t to_ps, std::span<const ChannelConditions> channels,
+void PairSource::emit(std::int64_t fromPs, std::int64_t toPs, std::span<const ChannelConditions> channels,
                       std::vector<EmittedEvent>& out) {
-    if (config_.rate_hz <= 0) return;
+    if (config_.rateHz <= 0) return;
     const int count = static_cast<int>(channels.size());
-    const bool a_exists = config_.channel_a >= 1 && config_.channel_a <= count;
-    const bool b_exists = config_.channel_b >= 1 && config_.channel_b <= count;
-    if (next_ps_ < from_ps) next_ps_ = from_ps + poissonGapPs(rng_, config_.rate_hz);
+    const bool aExists = config_.channelA >= 1 && config_.channelA <= count;
+    const bool bExists = config_.channelB >= 1 && config_.channelB <= count;
+    if (nextPs_ < fromPs) nextPs_ = fromPs + poissonGapPs(rng_, config_.rateHz);
     const ChannelConditions off{false, 0.0, 0.0, 0, 0, false};
-    const ChannelConditions& a = a_exists ? channels[config_.channel_a - 1] : off;
-    const ChannelConditions& b = b_exists ? channels[config_.channel_b - 1] : off;
-    while (next_ps_ < to_ps) {
-        const std::int64_t t = next_ps_;
+    const ChannelConditions& a = aExists ? channels[config_.channelA - 1] : off;
+    const ChannelConditions& b = bExists ? channels[config_.channelB - 1] : off;
+    while (nextPs_ < toPs) {
+        const std::int64_t t = nextPs_;
         // Every random draw happens whatever the channels do, so the stream stays aligned.
-        const bool seen_a = detects(rng_, a);
-        EmittedEvent event_a = detection(t, config_.channel_a, a, pulses_, rng_);
-        const bool seen_b = detects(rng_, b);
-        const double offset = config_.delay_ps + clampedNormal(rng_, config_.jitter_ps);
-        EmittedEvent event_b = detection(t + std::llround(offset), config_.channel_b, b, pulses_, rng_);
-        if (seen_a) out.push_back(event_a);
-        if (seen_b) out.push_back(event_b);
-        next_ps_ += poissonGapPs(rng_, config_.rate_hz);
+        const bool seenA = detects(rng_, a);
+        EmittedEvent eventA = detection(t, config_.channelA, a, pulses_, rng_);
+        const bool seenB = detects(rng_, b);
+        const double offset = config_.delayPs + clampedNormal(rng_, config_.jitterPs);
+        EmittedEvent eventB = detection(t + std::llround(offset), config_.channelB, b, pulses_, rng_);
+        if (seenA) out.push_back(eventA);
+        if (seenB) out.push_back(eventB);
+        nextPs_ += poissonGapPs(rng_, config_.rateHz);
     }
 }
 
 std::int64_t PairSource::maxLeadPs() const {
-    const double earliest = config_.delay_ps - kJitterClampSigmas * std::max(config_.jitter_ps, 0.0);
+    const double earliest = config_.delayPs - kJitterClampSigmas * std::max(config_.jitterPs, 0.0);
     return earliest < 0 ? static_cast<std::int64_t>(std::ceil(-earliest)) + 1 : 0;
 }
 
-void PairSource::skipTo(std::int64_t) { next_ps_ = -1; }
+void PairSource::skipTo(std::int64_t) { nextPs_ = -1; }
 
 }  // namespace veltrano::sim

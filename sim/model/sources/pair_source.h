@@ -10,16 +10,16 @@ class PairSource final : public EventSource {
 public:
     PairSource(std::uint32_t id, const PairSourceConfig& config, const PulseConfig& pulse, std::uint64_t seed);
 
-    void emit(std::int64_t from_ps, std::int64_t to_ps, std::span<const ChannelConditions> channels,
+    void emit(std::int64_t fromPs, std::int64_t toPs, std::span<const ChannelConditions> channels,
               std::vector<EmittedEvent>& out) override;
     std::int64_t maxLeadPs() const override;
-    void skipTo(std::int64_t t_ps) override;
+    void skipTo(std::int64_t tPs) override;
 
 private:
     PairSourceConfig config_;
     PulseSampler pulses_;
     SourceEngine rng_;
-    std::int64_t next_ps_ = -1;
+    std::int64_t nextPs_ = -1;
 };
 
 }  // namespace veltrano::sim

@@ -6,21 +6,21 @@
 namespace veltrano::sim {
 
 std::int32_t PulseSampler::width(SourceEngine& rng) const {
-    std::normal_distribution<double> dist(config_.width_mean_ps, std::max(config_.width_sigma_ps, 0.0));
+    std::normal_distribution<double> dist(config_.widthMeanPs, std::max(config_.widthSigmaPs, 0.0));
     const double w = dist(rng);
     return static_cast<std::int32_t>(std::clamp(std::llround(w), 1LL, 1'000'000'000LL));
 }
 
 float PulseSampler::energy(SourceEngine& rng) const {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    if (unit(rng) < config_.photopeak_fraction) {
-        std::normal_distribution<double> peak(config_.photopeak_kev, std::max(config_.photopeak_sigma_kev, 0.0));
+    if (unit(rng) < config_.photopeakFraction) {
+        std::normal_distribution<double> peak(config_.photopeakKev, std::max(config_.photopeakSigmaKev, 0.0));
         return static_cast<float>(std::max(0.0, peak(rng)));
     }
     // Continuum with density proportional to 1 + (E/edge)^2 on [0, edge].
     while (true) {
         const double x = unit(rng);
-        if (unit(rng) * 2.0 <= 1.0 + x * x) return static_cast<float>(x * config_.compton_edge_kev);
+        if (unit(rng) * 2.0 <= 1.0 + x * x) return static_cast<float>(x * config_.comptonEdgeKev);
     }
 }
 
@@ -30,8 +30,8 @@ double clampedNormal(SourceEngine& rng, double sigma) {
     return std::clamp(dist(rng), -kJitterClampSigmas, kJitterClampSigmas) * sigma;
 }
 
-SourceEngine makeSourceEngine(std::uint64_t seed, std::uint32_t source_id) {
-    std::seed_seq seq{static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32), source_id,
+SourceEngine makeSourceEngine(std::uint64_t seed, std::uint32_t sourceId) {
+    std::seed_seq seq{static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32), sourceId,
                       0x5eedu};
     return SourceEngine(seq);
 }

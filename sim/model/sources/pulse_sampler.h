@@ -28,6 +28,6 @@ inline constexpr double kJitterClampSigmas = 8.0;
 
 // Engine of one source: independent streams per source, so adding a source
 // does not change what the others produce.
-SourceEngine makeSourceEngine(std::uint64_t seed, std::uint32_t source_id);
+SourceEngine makeSourceEngine(std::uint64_t seed, std::uint32_t sourceId);
 
 }  // namespace veltrano::sim

@@ -11,15 +11,15 @@ namespace veltrano::sim {
 // Plays a recording back as the instrument's only source: each recorded event
 // comes at its tag (plus its channel's inter delay), on its channel when that
 // channel is enabled; thresholds and edges cannot change recorded events. A
-// looped recording repeats every length_ps; otherwise the signal ends with it.
+// looped recording repeats every lengthPs; otherwise the signal ends with it.
 class ReplaySource final : public EventSource {
 public:
     ReplaySource(std::uint32_t id, std::shared_ptr<const ReplayRecording> recording);
 
-    void emit(std::int64_t from_ps, std::int64_t to_ps, std::span<const ChannelConditions> channels,
+    void emit(std::int64_t fromPs, std::int64_t toPs, std::span<const ChannelConditions> channels,
               std::vector<EmittedEvent>& out) override;
     std::int64_t maxLeadPs() const override { return 0; }
-    void skipTo(std::int64_t t_ps) override;
+    void skipTo(std::int64_t tPs) override;
 
 private:
     std::int64_t nextTimePs() const;

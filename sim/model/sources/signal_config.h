@@ -13,31 +13,31 @@ namespace veltrano::sim {
 // (logistic, width amplitude_spread_v) as |DAC| passes the amplitude, and
 // electronic noise crosses the threshold at noise_rate_hz * exp(-|DAC| / noise_scale_v).
 struct DetectorConfig {
-    double pulse_amplitude_v = 0.5;
-    double amplitude_spread_v = 0.02;
-    double noise_rate_hz = 1e6;
-    double noise_scale_v = 0.01;
+    double pulseAmplitudeV = 0.5;
+    double amplitudeSpreadV = 0.02;
+    double noiseRateHz = 1e6;
+    double noiseScaleV = 0.01;
 };
 
 // Per-event pulse shape: width (time over threshold) and deposited energy with a
 // photopeak on a Compton-like continuum that rises towards its edge.
 struct PulseConfig {
-    double width_mean_ps = 8000;
-    double width_sigma_ps = 800;
-    double photopeak_kev = 662;
-    double photopeak_sigma_kev = 20;
-    double photopeak_fraction = 0.35;
-    double compton_edge_kev = 477;
+    double widthMeanPs = 8000;
+    double widthSigmaPs = 800;
+    double photopeakKev = 662;
+    double photopeakSigmaKev = 20;
+    double photopeakFraction = 0.35;
+    double comptonEdgeKev = 477;
 };
 
 // Photon pairs: channel_a sees the emission time, channel_b the emission time
 // plus delay_ps plus Gaussian jitter of standard deviation jitter_ps.
 struct PairSourceConfig {
-    int channel_a = 1;
-    int channel_b = 2;
-    double rate_hz = 20000;
-    double delay_ps = 1500;
-    double jitter_ps = 50;
+    int channelA = 1;
+    int channelB = 2;
+    double rateHz = 20000;
+    double delayPs = 1500;
+    double jitterPs = 50;
 };
 
 // A periodic clock: each period is (1 + y) / frequency_hz with y Gaussian of
@@ -46,9 +46,9 @@ struct PairSourceConfig {
 struct ClockSourceConfig {
     bool enabled = true;
     int channel = 16;
-    double frequency_hz = 100000;
-    double phase_noise_ps = 5;
-    double frequency_noise = 1e-7;
+    double frequencyHz = 100000;
+    double phaseNoisePs = 5;
+    double frequencyNoise = 1e-7;
 };
 
 // A single-photon emitter on one channel: each emission needs an excitation
@@ -58,15 +58,15 @@ struct ClockSourceConfig {
 // channel 0: no emitter.
 struct EmitterConfig {
     int channel = 0;
-    double excitation_rate_hz = 100000;
-    double lifetime_ps = 10000;
+    double excitationRateHz = 100000;
+    double lifetimePs = 10000;
 };
 
 struct SignalConfig {
-    int channel_count = 16;
+    int channelCount = 16;
     std::uint64_t seed = 1;
     // Dark-count rate of each channel (index 0 = channel 1), before the DAC's efficiency.
-    std::vector<double> background_rate_hz = std::vector<double>(16, 1000.0);
+    std::vector<double> backgroundRateHz = std::vector<double>(16, 1000.0);
     DetectorConfig detector;
     PulseConfig pulse;
     std::vector<PairSourceConfig> pairs{PairSourceConfig{}};

@@ -37,9 +37,9 @@ enum class RateKind { Single = 0, Coincidence = 1 };
 // with the instrument's lock held (lock order: instrument, then this).
 class RateMeter final : public EventSink {
 public:
-    RateMeter(int channel_count, RateConfig config, std::int64_t coincidence_window_ps);
+    RateMeter(int channelCount, RateConfig config, std::int64_t coincidenceWindowPs);
 
-    void setCoincidenceWindowPs(std::int64_t window_ps);
+    void setCoincidenceWindowPs(std::int64_t windowPs);
     // Asks the instrument, for the next minute, to produce the last second of
     // signal whenever it catches up after a pause, so that rates are read over
     // a full second. Call it before advancing the signal to read a rate; without
@@ -48,16 +48,16 @@ public:
     // How much signal before "now" must be whole for the rates read or
     // recorded now: 0 while nobody reads or records them.
     std::int64_t historyToFillPs() const;
-    // The gaps in [from_ps, to_ps) on the current time base, in time order.
+    // The gaps in [fromPs, toPs) on the current time base, in time order.
     struct Span {
-        std::int64_t from_ps;
-        std::int64_t to_ps;
+        std::int64_t fromPs;
+        std::int64_t toPs;
     };
-    std::vector<Span> gapsWithin(std::int64_t from_ps, std::int64_t to_ps) const;
+    std::vector<Span> gapsWithin(std::int64_t fromPs, std::int64_t toPs) const;
     // Counts `events` (time order, current time base), produced for the gaps
-    // in [from_ps, to_ps), into their bins as if they had come in time; those
+    // in [fromPs, toPs), into their bins as if they had come in time; those
     // gaps are then filled. Coincidences are judged among these events.
-    void backfill(std::span<const Event> events, std::int64_t from_ps, std::int64_t to_ps);
+    void backfill(std::span<const Event> events, std::int64_t fromPs, std::int64_t toPs);
     // Counts of the last second (the 1000 latest complete bins).
     Outcome<std::int64_t> rate(RateKind kind, int channel) const;
 
@@ -69,48 +69,48 @@ public:
     void stopRecordings();
 
     void onEvents(std::span<const Event> events) override;
-    void onProgress(std::int64_t complete_before_ps) override;
-    void onTimeBaseRestart(std::int64_t previous_time_base_ps) override;
-    void onSkipped(std::int64_t from_ps, std::int64_t to_ps) override;
+    void onProgress(std::int64_t completeBeforePs) override;
+    void onTimeBaseRestart(std::int64_t previousTimeBasePs) override;
+    void onSkipped(std::int64_t fromPs, std::int64_t toPs) override;
     std::int64_t historyNeededPs() const override;
 
 private:
     struct Recent {
-        std::int64_t time_ps;  // on the meter's time line
+        std::int64_t timePs;  // on the meter's time line
         int channel;
         bool coincident;
     };
     struct Recording {
         bool active = false;
         bool sampling = false;
-        std::int64_t start_bin = 0;
-        std::int64_t next_sample_bin = 0;
-        std::int64_t last_sample_bin = 0;
+        std::int64_t startBin = 0;
+        std::int64_t nextSampleBin = 0;
+        std::int64_t lastSampleBin = 0;
         std::string rows;
     };
 
-    void settleBefore(std::int64_t limit_ps);
+    void settleBefore(std::int64_t limitPs);
     void countSettled(const Recent& event);
-    void countBackfilled(std::int64_t time_ps, int channel, bool coincident);
-    void forgetGapsBefore(std::int64_t time_ps);
+    void countBackfilled(std::int64_t timePs, int channel, bool coincident);
+    void forgetGapsBefore(std::int64_t timePs);
     void advanceBinsTo(std::int64_t bin);
     void completeCurrentBin();
     void sample(RateKind kind, Recording& recording);
     bool anySampling() const;
     bool historyWanted() const;
     std::int64_t historyWindowPs() const;
-    std::size_t slot(std::int64_t bin, int channel_index) const;
+    std::size_t slot(std::int64_t bin, int channelIndex) const;
 
-    const int channel_count_;
+    const int channelCount_;
     const RateConfig config_;
 
     mutable std::mutex mutex_;
-    std::int64_t window_ps_;
-    std::chrono::steady_clock::time_point history_wanted_until_{};
-    std::int64_t offset_ps_ = 0;
+    std::int64_t windowPs_;
+    std::chrono::steady_clock::time_point historyWantedUntil_{};
+    std::int64_t offsetPs_ = 0;
     std::deque<Recent> recent_;      // events whose coincidence is not settled yet, in time order
     std::vector<Span> gaps_;         // skipped signal on the meter's time line, in time order
-    std::int64_t current_bin_ = 0;   // the bin being filled (ms on the meter's time line)
+    std::int64_t currentBin_ = 0;   // the bin being filled (ms on the meter's time line)
     // Per kind: counts of the current bin, of the last 1000 complete bins (ring), and their sums.
     std::array<std::vector<std::int64_t>, 2> current_;
     std::array<std::vector<std::int64_t>, 2> ring_;
