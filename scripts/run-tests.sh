@@ -2,7 +2,8 @@
 # The whole test suite from scratch: installs the dependencies, then configures,
 # builds and runs CTest for the default, asan, tsan and m32 presets (m32 is the
 # 32-bit library with the whole suite built 32-bit; its export check compares
-# with the default preset's library, so default runs first); then the Python
+# with the default preset's library, so default runs first; once the default
+# preset is built, scripts/clang-tidy.sh checks src/ and sim/); then the Python
 # package installed into a venv and tested there. Then every fuzz target runs
 # for FUZZ_SECONDS seconds (default 30; 0 skips them) through scripts/fuzz.sh,
 # two at a time (FUZZ_JOBS). The Windows DLLs cross-built with mingw-w64 run
@@ -72,6 +73,11 @@ for preset in $presets; do
       echo "=== preset m32: built, but this machine runs no 32-bit programs: its tests are not run" >&2
       continue
     fi
+  fi
+  if [ "$preset" = default ]; then
+    # Naming style and fault checks on the default preset's compile commands.
+    echo "=== clang-tidy on src/ and sim/"
+    scripts/clang-tidy.sh default
   fi
   ctest --preset "$preset"
 done
