@@ -138,7 +138,7 @@ void makeCall(uint64_t handle, uint8_t selector) {
             break;
         default: {
             std::vector<int64_t> values;
-            vel::analysis::fetchRecordBatch(session, kept->analysis, recordFetch(selector / 18), values);
+            vel::analysis::fetchRecordBatch(session, recordFetch(selector / 18), values);
             break;
         }
     }

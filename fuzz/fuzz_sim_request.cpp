@@ -12,7 +12,7 @@
 // which block for as long as they ask (up to a minute) by design.
 
 #include "sim/model/instrument.h"
-#include "sim/model/sim_clock.h"
+#include "sim/model/common/sim_clock.h"
 #include "sim/protocol/command_catalogue.h"
 #include "sim/protocol/dispatcher.h"
 #include "sim/protocol/reply_codec.h"
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const Dispatcher dispatcher(table);
 
     InstrumentConfig config;
-    config.acquisition.data_dir = scratch.path();
+    config.acquisition.dataDir = scratch.path();
     auto clock = std::make_shared<ManualSimClock>();
     Instrument instrument(config, clock);
     ConnectionState connection;
@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LineReader reader(kMaxLineBytes);
     const std::string_view stream(reinterpret_cast<const char*>(data + 1), size - 1);
     for (const LineReader::Item& item : reader.feed(stream)) {
-        if (!item.too_long && isSkipped(item.line)) continue;
-        const Reply reply = item.too_long ? Dispatcher::lineTooLong(kMaxLineBytes) : dispatcher.handleLine(item.line, context);
+        if (!item.tooLong && isSkipped(item.line)) continue;
+        const Reply reply = item.tooLong ? Dispatcher::lineTooLong(kMaxLineBytes) : dispatcher.handleLine(item.line, context);
         if (encodeReply(reply).empty()) std::abort();
         clock->advancePs(stepPs);
     }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests, the fuzz targets, the demo
-# and the benchmarks need. Idempotent: apt-get runs only when something is missing.
+# Installs every Debian package the build, the tests, the fuzz targets, the
+# clang-tidy check, the demo and the benchmarks need. Idempotent: apt-get runs
+# only when something is missing.
 #   scripts/install-deps.sh          the 64-bit build
 #   scripts/install-deps.sh --m32    also the 32-bit build (the m32 preset):
 #                                    the i386 architecture, the multilib
@@ -29,7 +30,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   nlohmann-json3-dev libspdlog-dev libfmt-dev libboost-dev libboost-system-dev libinih-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-tidy-14
   python3 python3-numpy python3-matplotlib
 )
 # The Python package: venv install, HDF5 output, the live view's charts and its browser test.

@@ -2,7 +2,9 @@
 # The whole test suite from scratch: installs the dependencies, then configures,
 # builds and runs CTest for the default, asan, tsan and m32 presets (m32 is the
 # 32-bit library with the whole suite built 32-bit; its export check compares
-# with the default preset's library, so default runs first); then the Python
+# with the default preset's library, so default runs first; once the default
+# preset is built, scripts/clang-tidy.sh checks src/ and sim/, its findings
+# failing the run at its end); then the Python
 # package installed into a venv and tested there. Then every fuzz target runs
 # for FUZZ_SECONDS seconds (default 30; 0 skips them) through scripts/fuzz.sh,
 # two at a time (FUZZ_JOBS). The Windows DLLs cross-built with mingw-w64 run
@@ -16,6 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 presets=${PRESETS:-"default asan tsan m32"}
+tidy_status=0
 deps_options=()
 case " $presets " in
   *" m32 "*) deps_options+=(--m32) ;;
@@ -73,6 +76,12 @@ for preset in $presets; do
       continue
     fi
   fi
+  if [ "$preset" = default ]; then
+    # Naming style and fault checks on the default preset's compile commands;
+    # findings fail the run at its end, after every suite has run.
+    echo "=== clang-tidy on src/ and sim/"
+    scripts/clang-tidy.sh default || tidy_status=$?
+  fi
   ctest --preset "$preset"
 done
 
@@ -86,4 +95,9 @@ fuzz_seconds=${FUZZ_SECONDS:-30}
 if [ "$fuzz_seconds" != 0 ]; then
   echo "=== fuzz targets, $fuzz_seconds s each"
   FUZZ_JOBS=${FUZZ_JOBS:-2} scripts/fuzz.sh "$fuzz_seconds"
+fi
+
+if [ "$tidy_status" -ne 0 ]; then
+  echo "=== clang-tidy found problems (listed after \"=== clang-tidy on src/ and sim/\")" >&2
+  exit "$tidy_status"
 fi

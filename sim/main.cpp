@@ -19,7 +19,7 @@
 
 #include "sim/config/sim_config.h"
 #include "sim/model/instrument.h"
-#include "sim/model/replay_recording.h"
+#include "sim/model/acquisition/replay_recording.h"
 #include "sim/protocol/command_catalogue.h"
 #include "sim/server/sim_server.h"
 
@@ -32,9 +32,9 @@ constexpr int kUsageError = 2;
 struct CommandLine {
     std::optional<long long> port;
     std::optional<long long> seed;
-    std::string config_path;
-    std::string replay_path;
-    bool replay_loop = false;
+    std::string configPath;
+    std::string replayPath;
+    bool replayLoop = false;
     bool trace = false;
 };
 
@@ -74,13 +74,13 @@ CommandLine parseCommandLine(int argc, char** argv) {
         } else if (arg == "--seed") {
             cl.seed = parseNumber(arg, next());
         } else if (arg == "--config") {
-            cl.config_path = next();
+            cl.configPath = next();
         } else if (arg == "--trace") {
             cl.trace = true;
         } else if (arg == "--replay") {
-            cl.replay_path = next();
+            cl.replayPath = next();
         } else if (arg == "--replay-loop") {
-            cl.replay_loop = true;
+            cl.replayLoop = true;
         } else if (arg == "--help" || arg == "-h") {
             printUsage(std::cout);
             std::exit(0);
@@ -88,7 +88,7 @@ CommandLine parseCommandLine(int argc, char** argv) {
             throw std::invalid_argument("unknown option " + arg);
         }
     }
-    if (cl.replay_loop && cl.replay_path.empty()) throw std::invalid_argument("--replay-loop needs --replay FILE");
+    if (cl.replayLoop && cl.replayPath.empty()) throw std::invalid_argument("--replay-loop needs --replay FILE");
     return cl;
 }
 
@@ -102,10 +102,10 @@ int main(int argc, char** argv) {
     SimConfig config;
     try {
         cl = parseCommandLine(argc, argv);
-        config = loadSimConfig(cl.config_path);
-        if (!cl.replay_path.empty()) {
+        config = loadSimConfig(cl.configPath);
+        if (!cl.replayPath.empty()) {
             config.instrument.signal.replay =
-                loadReplayRecording(cl.replay_path, config.instrument.signal.channel_count, cl.replay_loop);
+                loadReplayRecording(cl.replayPath, config.instrument.signal.channelCount, cl.replayLoop);
         }
     } catch (const std::exception& e) {
         std::cerr << "veltrano-sim: " << e.what() << '\n';
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
         const CommandTable commands = makeCommandTable();
         ServerOptions options;
         options.port = static_cast<std::uint16_t>(config.port);
-        options.max_line_bytes = config.max_line_bytes;
+        options.maxLineBytes = config.maxLineBytes;
         options.trace = cl.trace;
         SimServer server(options, instrument, commands);
 

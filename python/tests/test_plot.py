@@ -24,6 +24,13 @@ class Plots(unittest.TestCase):
         self.assertEqual(len(axes.lines), 1)
         self.assertEqual(len(axes.lines[0].get_xdata()), 2)
 
+    def test_SpectrumDrawsTheEmptyBinsTheServiceLeavesOut(self):
+        axes = Figure().add_subplot()
+        plot.spectrum(np.array([[10, 5], [11, 7], [14, 2]]), ax=axes)
+        values, edges, _ = axes.patches[0].get_data()
+        np.testing.assert_array_equal(values, [5, 7, 0, 0, 2])
+        np.testing.assert_array_equal(edges, [10, 11, 12, 13, 14, 15])
+
     def test_WritesAPngFileWhenGivenAPath(self):
         with tempfile.TemporaryDirectory() as folder:
             path = str(Path(folder, "rates.png"))

@@ -68,13 +68,31 @@ def deviations(curves, ax=None, path=None, title="Stability"):
     return _figure_target(ax, path, draw)
 
 
+def dense_histogram(points):
+    """The service lists only the bins of a histogram that hold counts: puts
+    the empty ones back, so that a gap is drawn as a gap. Returns the bin
+    edges and the counts of every bin from the first listed to the last."""
+    x, y = _xy(points)
+    if x.size == 0:
+        return np.zeros(1), np.empty(0)
+    steps = np.diff(x)
+    width = steps[steps > 0].min() if np.any(steps > 0) else 1.0
+    index = np.rint((x - x[0]) / width).astype(int)
+    values = np.zeros(index[-1] + 1)
+    np.add.at(values, index, y)
+    return x[0] + width * np.arange(values.size + 1), values
+
+
 def spectrum(points, ax=None, path=None, log=True, title="Energy spectrum", label=None):
-    """An energy spectrum (adc, counts), counts on a log axis by default."""
+    """An energy spectrum (adc, counts) with its empty bins, counts on a log
+    axis by default (empty bins drop to its bottom)."""
     def draw(axes):
-        x, y = _xy(points)
-        axes.step(x, y, where="post", label=label)
-        if log and (y > 0).any():
-            axes.set_yscale("log")
+        edges, values = dense_histogram(points)
+        if values.size:
+            axes.stairs(values, edges, label=label)
+        if log and (values > 0).any():
+            axes.set_yscale("log", nonpositive="clip")
+            axes.set_ylim(bottom=0.8)
         axes.set_xlabel("adc")
         axes.set_ylabel("counts")
         axes.grid(alpha=0.3)

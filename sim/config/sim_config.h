@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "sim/model/instrument_config.h"
+#include "sim/model/settings/instrument_config.h"
 
 namespace veltrano::sim {
 
@@ -14,7 +14,7 @@ inline constexpr std::size_t kDefaultMaxLineBytes = 1 << 20;
 struct SimConfig {
     InstrumentConfig instrument;
     int port = kDefaultPort;
-    std::size_t max_line_bytes = kDefaultMaxLineBytes;
+    std::size_t maxLineBytes = kDefaultMaxLineBytes;
 };
 
 // Reads the simulator's INI file (keys and defaults in sim/README.md); an empty
@@ -23,6 +23,6 @@ struct SimConfig {
 SimConfig loadSimConfig(const std::string& path);
 
 // Reads the configuration from INI text (what loadSimConfig does after reading the file).
-SimConfig parseSimConfig(const std::string& ini_text, const std::string& origin);
+SimConfig parseSimConfig(const std::string& iniText, const std::string& origin);
 
 }  // namespace veltrano::sim

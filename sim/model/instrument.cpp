@@ -27,12 +27,12 @@ Instrument::Instrument(InstrumentConfig config, std::shared_ptr<const SimClock> 
       wnetwork_(config_.wnetwork),
       status_(config_.status, config_.signal.seed),
       generator_(std::make_unique<EventGenerator>(config_.signal)),
-      epoch_ps_(clock_->nowPs()),
-      raw_acquisition_(config_.acquisition, config_.stream, config_.signal.seed, clock_),
-      rate_meter_(config_.signal.channel_count, config_.rates, board_.get(BoardSetting::CoinsTimeWindow)),
+      epochPs_(clock_->nowPs()),
+      rawAcquisition_(config_.acquisition, config_.stream, config_.signal.seed, clock_),
+      rateMeter_(config_.signal.channelCount, config_.rates, board_.get(BoardSetting::CoinsTimeWindow)),
       analyses_(clock_) {
-    sinks_.push_back(&raw_acquisition_);
-    sinks_.push_back(&rate_meter_);
+    sinks_.push_back(&rawAcquisition_);
+    sinks_.push_back(&rateMeter_);
     sinks_.push_back(&analyses_);
     keeper_ = std::thread([this] { keepSignalGoing(); });
 }
@@ -42,14 +42,14 @@ Instrument::~Instrument() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    keeper_wake_.notify_all();
+    keeperWake_.notify_all();
     keeper_.join();
 }
 
 void Instrument::keepSignalGoing() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
-        keeper_wake_.wait_for(lock, kKeeperTick, [this] { return stopping_; });
+        keeperWake_.wait_for(lock, kKeeperTick, [this] { return stopping_; });
         if (!stopping_ && someSinkNeedsEveryEvent()) advanceLocked();
     }
 }
@@ -60,7 +60,7 @@ bool Instrument::someSinkNeedsEveryEvent() const {
 }
 
 std::vector<ChannelSettings> Instrument::defaultChannels() const {
-    return std::vector<ChannelSettings>(static_cast<std::size_t>(config_.signal.channel_count),
+    return std::vector<ChannelSettings>(static_cast<std::size_t>(config_.signal.channelCount),
                                         ChannelSettings::defaults());
 }
 
@@ -73,14 +73,14 @@ ModelError Instrument::setDac(int channel, double volts) {
     if (!std::isfinite(volts) || volts < kDacMinV || volts > kDacMaxV) return ModelError::ValueOutOfRange;
     std::lock_guard lock(mutex_);
     advanceLocked();
-    channels_[channel - 1].dac_v = volts;
+    channels_[channel - 1].dacV = volts;
     return ModelError::None;
 }
 
 Outcome<double> Instrument::dac(int channel) const {
     if (ModelError e = checkChannel(channel); e != ModelError::None) return {e, 0.0};
     std::lock_guard lock(mutex_);
-    return {ModelError::None, channels_[channel - 1].dac_v};
+    return {ModelError::None, channels_[channel - 1].dacV};
 }
 
 ModelError Instrument::setChannelSetting(int channel, ChannelSetting setting, std::int64_t value) {
@@ -122,7 +122,7 @@ ModelError Instrument::setBoardSetting(BoardSetting setting, std::int64_t value)
     if (!boardSettingRange(setting).contains(value)) return ModelError::ValueOutOfRange;
     std::lock_guard lock(mutex_);
     board_.set(setting, static_cast<std::int32_t>(value));
-    if (setting == BoardSetting::CoinsTimeWindow) rate_meter_.setCoincidenceWindowPs(value);
+    if (setting == BoardSetting::CoinsTimeWindow) rateMeter_.setCoincidenceWindowPs(value);
     return ModelError::None;
 }
 
@@ -133,30 +133,30 @@ std::int32_t Instrument::boardSetting(BoardSetting setting) const {
 
 NetworkSettings& Instrument::networkLocked(NetworkSet set) { return set == NetworkSet::Plain ? network_ : wnetwork_; }
 
-ModelError Instrument::setIps(NetworkSet set, const std::string& local_ip, const std::string& device_ip) {
-    if (!isValidIpv4(local_ip) || !isValidIpv4(device_ip)) return ModelError::InvalidFormat;
+ModelError Instrument::setIps(NetworkSet set, const std::string& localIp, const std::string& deviceIp) {
+    if (!isValidIpv4(localIp) || !isValidIpv4(deviceIp)) return ModelError::InvalidFormat;
     std::lock_guard lock(mutex_);
     NetworkSettings& n = networkLocked(set);
-    n.local_ip = local_ip;
-    n.device_ip = device_ip;
+    n.localIp = localIp;
+    n.deviceIp = deviceIp;
     return ModelError::None;
 }
 
-ModelError Instrument::setPorts(NetworkSet set, std::int64_t local_port, std::int64_t device_port) {
-    if (!kNetworkPortRange.contains(local_port) || !kNetworkPortRange.contains(device_port)) {
+ModelError Instrument::setPorts(NetworkSet set, std::int64_t localPort, std::int64_t devicePort) {
+    if (!kNetworkPortRange.contains(localPort) || !kNetworkPortRange.contains(devicePort)) {
         return ModelError::ValueOutOfRange;
     }
     std::lock_guard lock(mutex_);
     NetworkSettings& n = networkLocked(set);
-    n.local_port = static_cast<std::int32_t>(local_port);
-    n.device_port = static_cast<std::int32_t>(device_port);
+    n.localPort = static_cast<std::int32_t>(localPort);
+    n.devicePort = static_cast<std::int32_t>(devicePort);
     return ModelError::None;
 }
 
-ModelError Instrument::setMac(NetworkSet set, const std::string& device_mac) {
-    if (!isValidMac(device_mac)) return ModelError::InvalidFormat;
+ModelError Instrument::setMac(NetworkSet set, const std::string& deviceMac) {
+    if (!isValidMac(deviceMac)) return ModelError::InvalidFormat;
     std::lock_guard lock(mutex_);
-    networkLocked(set).device_mac = device_mac;
+    networkLocked(set).deviceMac = deviceMac;
     return ModelError::None;
 }
 
@@ -165,9 +165,9 @@ NetworkSettings Instrument::network(NetworkSet set) const {
     return set == NetworkSet::Plain ? network_ : wnetwork_;
 }
 
-bool Instrument::knowsDeviceType(int device_type) const {
+bool Instrument::knowsDeviceType(int deviceType) const {
     return std::any_of(config_.devices.begin(), config_.devices.end(),
-                       [&](const DeviceEntry& d) { return d.type == device_type; });
+                       [deviceType](const DeviceEntry& d) { return d.type == deviceType; });
 }
 
 int Instrument::deviceType() const { return config_.devices.empty() ? 0 : config_.devices.front().type; }
@@ -181,11 +181,11 @@ void Instrument::resetTdc() {
     std::lock_guard lock(mutex_);
     advanceLocked();
     const std::int64_t now = clock_->nowPs();
-    const std::int64_t previous = now - epoch_ps_;
+    const std::int64_t previous = now - epochPs_;
     // The old sources' events not yet released are never produced.
     for (EventSink* sink : sinks_) sink->onSkipped(generator_->completeBeforePs(), generator_->emittedUntilPs());
     generator_ = std::make_unique<EventGenerator>(config_.signal);
-    epoch_ps_ = now;
+    epochPs_ = now;
     for (EventSink* sink : sinks_) sink->onTimeBaseRestart(previous);
 }
 
@@ -195,31 +195,31 @@ void Instrument::resetSystem() {
         advanceLocked();
         channels_ = defaultChannels();
         board_ = BoardSettings::defaults();
-        rate_meter_.setCoincidenceWindowPs(board_.get(BoardSetting::CoinsTimeWindow));
+        rateMeter_.setCoincidenceWindowPs(board_.get(BoardSetting::CoinsTimeWindow));
     }
     resetTdc();
 }
 
 void Instrument::resetState() {
     stopRawAcquisition();
-    rate_meter_.stopRecordings();
+    rateMeter_.stopRecordings();
     analyses_.stopAll();
 }
 
-void Instrument::startAnalysis(std::unique_ptr<AnalysisRun> run, std::int64_t duration_s) {
+void Instrument::startAnalysis(std::unique_ptr<AnalysisRun> run, std::int64_t durationS) {
     std::lock_guard lock(mutex_);
     advanceLocked();  // the earlier run gets everything up to now
-    analyses_.begin(std::move(run), duration_s, clock_->nowPs() - epoch_ps_);
+    analyses_.begin(std::move(run), durationS, clock_->nowPs() - epochPs_);
 }
 
 void Instrument::setCrossCorrelationConfig(const CrossCorrelationConfig& config) {
     std::lock_guard lock(mutex_);
-    cross_correlation_ = config;
+    crossCorrelation_ = config;
 }
 
 CrossCorrelationConfig Instrument::crossCorrelationConfig() const {
     std::lock_guard lock(mutex_);
-    return cross_correlation_;
+    return crossCorrelation_;
 }
 
 void Instrument::installStrategies(const std::vector<NCoincidenceStrategy>& strategies) {
@@ -233,37 +233,37 @@ std::vector<NCoincidenceStrategy> Instrument::installedStrategies() const {
 }
 
 AcquisitionStart Instrument::startRawAcquisition(const AcquisitionRequest& request) {
-    std::lock_guard start_lock(start_mutex_);
+    std::lock_guard startLock(startMutex_);
     advanceSignal();  // the earlier acquisition gets everything up to now
-    AcquisitionStart started = raw_acquisition_.begin(request);
-    if (started.error == ModelError::None && request.data_mode == static_cast<int>(AcquisitionMode::Signal)) {
+    AcquisitionStart started = rawAcquisition_.begin(request);
+    if (started.error == ModelError::None && request.dataMode == static_cast<int>(AcquisitionMode::Signal)) {
         resetTdc();  // begins the armed acquisition at tag 0
         // A replay that does not loop ends the acquisition with its recording.
         const auto& replay = config_.signal.replay;
-        if (replay && !replay->loop) raw_acquisition_.endSignalBy(replay->length_ps);
+        if (replay && !replay->loop) rawAcquisition_.endSignalBy(replay->lengthPs);
     }
     return started;
 }
 
 void Instrument::stopRawAcquisition() {
     advanceSignal();
-    raw_acquisition_.stop();
+    rawAcquisition_.stop();
 }
 
 bool Instrument::selfCheck() {
     std::lock_guard lock(mutex_);
     const DeviceStatus s = status_.sample(static_cast<double>(clock_->nowPs()) * 1e-12);
-    if (s.temperature_c > kMaxTemperatureC) return false;
-    for (std::size_t i = 0; i < s.currents_a.size(); ++i) {
-        const double nominal = config_.status.nominal_currents_a[i];
-        if (std::fabs(s.currents_a[i] - nominal) > kCurrentTolerance * nominal) return false;
+    if (s.temperatureC > kMaxTemperatureC) return false;
+    for (std::size_t i = 0; i < s.currentsA.size(); ++i) {
+        const double nominal = config_.status.nominalCurrentsA[i];
+        if (std::fabs(s.currentsA[i] - nominal) > kCurrentTolerance * nominal) return false;
     }
     return true;
 }
 
 std::int64_t Instrument::timeBasePs() const {
     std::lock_guard lock(mutex_);
-    return clock_->nowPs() - epoch_ps_;
+    return clock_->nowPs() - epochPs_;
 }
 
 void Instrument::addEventSink(EventSink* sink) {
@@ -284,7 +284,7 @@ void Instrument::advanceSignal() {
 }
 
 void Instrument::advanceLocked() {
-    const std::int64_t now = clock_->nowPs() - epoch_ps_;
+    const std::int64_t now = clock_->nowPs() - epochPs_;
     std::int64_t history = 0;
     for (const EventSink* sink : sinks_) history = std::max(history, sink->historyNeededPs());
     // After a pause produce only what some sink still needs, not every event since.
@@ -293,31 +293,31 @@ void Instrument::advanceLocked() {
     if (now > generator_->emittedUntilPs()) {
         scratch_.clear();
         generator_->generateUntil(now, channels_, scratch_);
-        const std::int64_t complete_before = generator_->completeBeforePs();
+        const std::int64_t completeBefore = generator_->completeBeforePs();
         for (EventSink* sink : sinks_) {
             sink->onEvents(scratch_);
-            sink->onProgress(complete_before);
+            sink->onProgress(completeBefore);
         }
     }
-    if (const std::int64_t rate_history = rate_meter_.historyToFillPs(); rate_history > 0) {
-        fillRateHistory(now - rate_history, now);
+    if (const std::int64_t rateHistory = rateMeter_.historyToFillPs(); rateHistory > 0) {
+        fillRateHistory(now - rateHistory, now);
     }
 }
 
-void Instrument::skipSignalTo(std::int64_t t_ps) {
-    for (EventSink* sink : sinks_) sink->onSkipped(generator_->completeBeforePs(), t_ps);
-    generator_->skipTo(t_ps);
+void Instrument::skipSignalTo(std::int64_t tPs) {
+    for (EventSink* sink : sinks_) sink->onSkipped(generator_->completeBeforePs(), tPs);
+    generator_->skipTo(tPs);
 }
 
 // The rate meter's last second must be whole, also where the signal was
 // skipped or lay before power-on or a time base restart: a generator of its
 // own (seeded from the instrument's seed and the number of the fill) produces
 // those stretches with the settings in force now.
-void Instrument::fillRateHistory(std::int64_t from_ps, std::int64_t to_ps) {
-    const std::vector<RateMeter::Span> gaps = rate_meter_.gapsWithin(from_ps, to_ps);
+void Instrument::fillRateHistory(std::int64_t fromPs, std::int64_t toPs) {
+    const std::vector<RateMeter::Span> gaps = rateMeter_.gapsWithin(fromPs, toPs);
     if (gaps.empty()) return;
-    const std::int64_t start = gaps.front().from_ps;
-    const std::int64_t end = gaps.back().to_ps;
+    const std::int64_t start = gaps.front().fromPs;
+    const std::int64_t end = gaps.back().toPs;
     std::vector<Event> produced;
     if (config_.signal.replay) {
         // A replay knows what it played at any time: play that stretch again.
@@ -325,21 +325,21 @@ void Instrument::fillRateHistory(std::int64_t from_ps, std::int64_t to_ps) {
         filler.replayFrom(start);
         filler.generateUntil(end, channels_, produced);
     } else {
-        SignalConfig filler_config = config_.signal;
-        filler_config.seed ^= 0x9e3779b97f4a7c15ULL * ++rate_history_fills_;
-        EventGenerator filler(filler_config);
+        SignalConfig fillerConfig = config_.signal;
+        fillerConfig.seed ^= 0x9e3779b97f4a7c15ULL * ++rateHistoryFills_;
+        EventGenerator filler(fillerConfig);
         const std::int64_t lead = filler.emittedUntilPs() - filler.completeBeforePs();
         filler.generateUntil(end - start + lead, channels_, produced);
-        for (Event& e : produced) e.time_ps += start;
+        for (Event& e : produced) e.timePs += start;
     }
     std::vector<Event> missed;
     auto gap = gaps.begin();
     for (const Event& e : produced) {
-        while (gap != gaps.end() && e.time_ps >= gap->to_ps) ++gap;
+        while (gap != gaps.end() && e.timePs >= gap->toPs) ++gap;
         if (gap == gaps.end()) break;
-        if (e.time_ps >= gap->from_ps) missed.push_back(e);
+        if (e.timePs >= gap->fromPs) missed.push_back(e);
     }
-    rate_meter_.backfill(missed, start, end);
+    rateMeter_.backfill(missed, start, end);
 }
 
 }  // namespace veltrano::sim

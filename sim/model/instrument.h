@@ -8,20 +8,20 @@
 #include <thread>
 #include <vector>
 
-#include "sim/model/analysis_runner.h"
-#include "sim/model/board_settings.h"
-#include "sim/model/channel_settings.h"
-#include "sim/model/cross_correlation.h"
-#include "sim/model/event_generator.h"
-#include "sim/model/event_sink.h"
-#include "sim/model/instrument_config.h"
-#include "sim/model/model_error.h"
-#include "sim/model/ncoincidence_analysis.h"
-#include "sim/model/network_settings.h"
-#include "sim/model/rate_meter.h"
-#include "sim/model/raw_acquisition.h"
-#include "sim/model/sim_clock.h"
-#include "sim/model/status_model.h"
+#include "sim/model/analyses/analysis_runner.h"
+#include "sim/model/settings/board_settings.h"
+#include "sim/model/settings/channel_settings.h"
+#include "sim/model/analyses/cross_correlation.h"
+#include "sim/model/sources/event_generator.h"
+#include "sim/model/sources/event_sink.h"
+#include "sim/model/settings/instrument_config.h"
+#include "sim/model/common/model_error.h"
+#include "sim/model/analyses/ncoincidence_analysis.h"
+#include "sim/model/settings/network_settings.h"
+#include "sim/model/status/rate_meter.h"
+#include "sim/model/acquisition/raw_acquisition.h"
+#include "sim/model/common/sim_clock.h"
+#include "sim/model/status/status_model.h"
 
 namespace veltrano::sim {
 
@@ -32,7 +32,7 @@ namespace veltrano::sim {
 // locks of their own (taken after the instrument's), registered for its whole
 // life. Thread rules of the signal keeper: the constructor starts it, the
 // destructor stops and joins it. It holds the instrument, wakes every 20 ms (or
-// at once to stop, through keeper_wake_) and, while a sink needs every event (a
+// at once to stop, through keeperWake_) and, while a sink needs every event (a
 // running acquisition or recording), advances the signal under mutex_, so that
 // files and recordings keep up without any command.
 class Instrument {
@@ -42,7 +42,7 @@ public:
     Instrument(const Instrument&) = delete;
     Instrument& operator=(const Instrument&) = delete;
 
-    int channelCount() const { return config_.signal.channel_count; }
+    int channelCount() const { return config_.signal.channelCount; }
     // The channel of the clock source (whether or not it is enabled).
     int clockChannel() const { return config_.signal.clock.channel; }
 
@@ -60,18 +60,18 @@ public:
     std::int32_t boardSetting(BoardSetting setting) const;
 
     // Network settings of either set; a rejected request changes nothing.
-    ModelError setIps(NetworkSet set, const std::string& local_ip, const std::string& device_ip);
-    ModelError setPorts(NetworkSet set, std::int64_t local_port, std::int64_t device_port);
-    ModelError setMac(NetworkSet set, const std::string& device_mac);
+    ModelError setIps(NetworkSet set, const std::string& localIp, const std::string& deviceIp);
+    ModelError setPorts(NetworkSet set, std::int64_t localPort, std::int64_t devicePort);
+    ModelError setMac(NetworkSet set, const std::string& deviceMac);
     NetworkSettings network(NetworkSet set) const;
 
     // Identity and health.
     const std::vector<DeviceEntry>& devices() const { return config_.devices; }
-    bool knowsDeviceType(int device_type) const;
+    bool knowsDeviceType(int deviceType) const;
     int deviceType() const;
     const Identity& identity() const { return config_.identity; }
     // Folder of relative service-side paths.
-    const std::string& dataDir() const { return config_.acquisition.data_dir; }
+    const std::string& dataDir() const { return config_.acquisition.dataDir; }
     DeviceStatus status();
 
     // Board actions.
@@ -92,13 +92,13 @@ public:
     AcquisitionStart startRawAcquisition(const AcquisitionRequest& request);
     // Produces everything up to now, then ends the acquisition.
     void stopRawAcquisition();
-    RawAcquisition& rawAcquisition() { return raw_acquisition_; }
+    RawAcquisition& rawAcquisition() { return rawAcquisition_; }
 
-    RateMeter& rateMeter() { return rate_meter_; }
+    RateMeter& rateMeter() { return rateMeter_; }
 
     // Analyses. startAnalysis replaces any earlier run with `run`, which covers
-    // the events from now for duration_s seconds.
-    void startAnalysis(std::unique_ptr<AnalysisRun> run, std::int64_t duration_s);
+    // the events from now for durationS seconds.
+    void startAnalysis(std::unique_ptr<AnalysisRun> run, std::int64_t durationS);
     AnalysisRunner& analyses() { return analyses_; }
     // The cross-correlation configuration of time-of-flight runs, kept across runs.
     void setCrossCorrelationConfig(const CrossCorrelationConfig& config);
@@ -113,8 +113,8 @@ private:
     bool someSinkNeedsEveryEvent() const;
     ModelError checkChannel(int channel) const;
     void advanceLocked();
-    void skipSignalTo(std::int64_t t_ps);
-    void fillRateHistory(std::int64_t from_ps, std::int64_t to_ps);
+    void skipSignalTo(std::int64_t tPs);
+    void fillRateHistory(std::int64_t fromPs, std::int64_t toPs);
     std::vector<ChannelSettings> defaultChannels() const;
     NetworkSettings& networkLocked(NetworkSet set);
 
@@ -128,20 +128,20 @@ private:
     NetworkSettings wnetwork_;
     StatusModel status_;
     std::unique_ptr<EventGenerator> generator_;
-    std::int64_t epoch_ps_ = 0;
+    std::int64_t epochPs_ = 0;
     std::vector<EventSink*> sinks_;
     std::vector<Event> scratch_;
-    std::uint64_t rate_history_fills_ = 0;  // numbers the seeds of the backfilled stretches
+    std::uint64_t rateHistoryFills_ = 0;  // numbers the seeds of the backfilled stretches
     bool stopping_ = false;
-    std::condition_variable keeper_wake_;
+    std::condition_variable keeperWake_;
 
-    CrossCorrelationConfig cross_correlation_;
+    CrossCorrelationConfig crossCorrelation_;
     std::vector<NCoincidenceStrategy> strategies_;
 
-    RawAcquisition raw_acquisition_;
-    RateMeter rate_meter_;
+    RawAcquisition rawAcquisition_;
+    RateMeter rateMeter_;
     AnalysisRunner analyses_;
-    std::mutex start_mutex_;  // one acquisition start at a time (taken before mutex_)
+    std::mutex startMutex_;  // one acquisition start at a time (taken before mutex_)
     std::thread keeper_;
 };
 

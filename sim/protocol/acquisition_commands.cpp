@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "sim/model/hex_conversion.h"
-#include "sim/model/service_paths.h"
+#include "sim/model/acquisition/hex_conversion.h"
+#include "sim/model/acquisition/service_paths.h"
 #include "sim/protocol/command_catalogue.h"
 #include "sim/protocol/handler_support.h"
 
@@ -13,56 +13,56 @@ constexpr std::int64_t kMaxWaitMs = 60000;
 
 Reply startAcquisition(const Request& request, CommandContext& context) {
     AcquisitionRequest r;
-    r.data_mode = request.integer("data_mode");
-    r.duration_s = request.integer("duration");
-    r.folder_path = request.text("folder_path", "");
-    r.file_name = request.text("file_name", "");
-    r.max_volume_mib = request.integer("max_volume_size", 0);
-    r.force_close = request.boolean("force_close", false);
+    r.dataMode = request.integer("data_mode");
+    r.durationS = request.integer("duration");
+    r.folderPath = request.text("folder_path", "");
+    r.fileName = request.text("file_name", "");
+    r.maxVolumeMib = request.integer("max_volume_size", 0);
+    r.forceClose = request.boolean("force_close", false);
     const AcquisitionStart started = context.instrument.startRawAcquisition(r);
     if (started.error == ModelError::None) return okReply();
     return errorReply(resultFor(started.error), started.message);
 }
 
 Reply waitDataReady(const Request& request, CommandContext& context) {
-    const std::int64_t timeout_ms = std::clamp<std::int64_t>(request.integer("timeout_ms"), 0, kMaxWaitMs);
+    const std::int64_t timeoutMs = std::clamp<std::int64_t>(request.integer("timeout_ms"), 0, kMaxWaitMs);
     context.instrument.advanceSignal();
-    switch (context.instrument.rawAcquisition().waitReady(std::chrono::milliseconds(timeout_ms))) {
+    switch (context.instrument.rawAcquisition().waitReady(std::chrono::milliseconds(timeoutMs))) {
         case WaitOutcome::Ready: return okReply();
         case WaitOutcome::TimedOut:
-            return errorReply(ResultCode::TimedOut, "no data ready within " + std::to_string(timeout_ms) + " ms");
+            return errorReply(ResultCode::TimedOut, "no data ready within " + std::to_string(timeoutMs) + " ms");
         case WaitOutcome::NothingToWaitFor: break;
     }
     return errorReply(ResultCode::WrongState, "no acquisition data to wait for");
 }
 
 Reply convertToHex(const Request& request, CommandContext& context) {
-    const std::string& bin_file = request.text("bin_file");
-    const std::string hex_file = request.text("hex_file", "");
-    if (bin_file.empty()) return errorReply(ResultCode::FileError, "bin_file is empty");
-    const std::string& data_dir = context.instrument.dataDir();
-    const std::string failure = convertFileToHex(resolveServicePath(data_dir, bin_file),
-                                                 resolveServicePath(data_dir, hexOutputName(bin_file, hex_file)));
+    const std::string& binFile = request.text("bin_file");
+    const std::string hexFile = request.text("hex_file", "");
+    if (binFile.empty()) return errorReply(ResultCode::FileError, "bin_file is empty");
+    const std::string& dataDir = context.instrument.dataDir();
+    const std::string failure = convertFileToHex(resolveServicePath(dataDir, binFile),
+                                                 resolveServicePath(dataDir, hexOutputName(binFile, hexFile)));
     return failure.empty() ? okReply() : errorReply(ResultCode::FileError, failure);
 }
 
 Json statsMembers(const AcquisitionStats& s) {
     return Json{{"acquisition", s.acquisition},
                 {"state", stateName(s.state)},
-                {"data_mode", s.data_mode},
-                {"data_format", s.data_format},
-                {"duration", s.duration_s},
+                {"data_mode", s.dataMode},
+                {"data_format", s.dataFormat},
+                {"duration", s.durationS},
                 {"events", s.events},
-                {"bytes_produced", s.bytes_produced},
-                {"produced_fnv1a64", Fnv1a64::hex(s.produced_fnv1a64)},
-                {"bytes_fetched", s.bytes_fetched},
-                {"fetched_fnv1a64", Fnv1a64::hex(s.fetched_fnv1a64)},
-                {"bytes_pending", s.bytes_pending},
-                {"bytes_dropped", s.bytes_dropped},
-                {"bytes_written", s.bytes_written},
-                {"written_fnv1a64", Fnv1a64::hex(s.written_fnv1a64)},
+                {"bytes_produced", s.bytesProduced},
+                {"produced_fnv1a64", Fnv1a64::hex(s.producedFnv1a64)},
+                {"bytes_fetched", s.bytesFetched},
+                {"fetched_fnv1a64", Fnv1a64::hex(s.fetchedFnv1a64)},
+                {"bytes_pending", s.bytesPending},
+                {"bytes_dropped", s.bytesDropped},
+                {"bytes_written", s.bytesWritten},
+                {"written_fnv1a64", Fnv1a64::hex(s.writtenFnv1a64)},
                 {"files", s.files},
-                {"file_error", s.file_error}};
+                {"file_error", s.fileError}};
 }
 
 }  // namespace

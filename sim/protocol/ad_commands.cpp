@@ -1,4 +1,4 @@
-#include "sim/model/ad_analysis.h"
+#include "sim/model/analyses/ad_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 
@@ -6,12 +6,12 @@ namespace veltrano::sim {
 namespace {
 
 Reply startAd(const Request& request, CommandContext& context) {
-    const std::int64_t duration_s = readAnalysisStart(request).duration_s;
+    const std::int64_t durationS = readAnalysisStart(request).durationS;
     AdSettings settings;
     settings.channel = adChannelKey(request, "ch", context);
-    settings.integration_points = integrationPointsKey(request, context, settings.channel);
-    settings.sampling_num = boundedKey(request, "sampling_num", 1, kMaxKeptAdSamples);
-    context.instrument.startAnalysis(std::make_unique<AdAnalysis>(settings), duration_s);
+    settings.integrationPoints = integrationPointsKey(request, context, settings.channel);
+    settings.samplingNum = boundedKey(request, "sampling_num", 1, kMaxKeptAdSamples);
+    context.instrument.startAnalysis(std::make_unique<AdAnalysis>(settings), durationS);
     return okReply();
 }
 

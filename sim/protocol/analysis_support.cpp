@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "sim/model/adc_pulse.h"
-#include "sim/model/service_paths.h"
+#include "sim/model/sources/adc_pulse.h"
+#include "sim/model/acquisition/service_paths.h"
 
 namespace veltrano::sim {
 namespace {
@@ -19,9 +19,9 @@ std::string channelRangeText(const CommandContext& context) {
 
 AnalysisStart readAnalysisStart(const Request& request) {
     AnalysisStart start;
-    start.duration_s = boundedKey(request, "duration", 1, kMaxDurationS);
-    start.folder_path = request.text("folder_path", "");
-    start.file_name = request.text("file_name", "");
+    start.durationS = boundedKey(request, "duration", 1, kMaxDurationS);
+    start.folderPath = request.text("folder_path", "");
+    start.fileName = request.text("file_name", "");
     return start;
 }
 
@@ -81,20 +81,20 @@ std::int64_t boundedKey(const Request& request, const std::string& key, std::int
     return value;
 }
 
-std::unique_ptr<RecordStore> openRecordFile(const std::string& data_dir, const AnalysisStart& start,
-                                            const std::string& suffix, std::size_t record_bytes) {
+std::unique_ptr<RecordStore> openRecordFile(const std::string& dataDir, const AnalysisStart& start,
+                                            const std::string& suffix, std::size_t recordBytes) {
     try {
         return std::make_unique<RecordStore>(
-            record_bytes, analysisRecordPath(data_dir, start.folder_path, start.file_name, suffix));
+            recordBytes, analysisRecordPath(dataDir, start.folderPath, start.fileName, suffix));
     } catch (const std::exception& e) {
         throw ProtocolError(ResultCode::FileError, e.what());
     }
 }
 
-std::unique_ptr<RecordStore> recordStoreFor(const std::string& data_dir, const AnalysisStart& start,
-                                            const std::string& suffix, std::size_t record_bytes) {
-    if (start.file_name.empty()) return std::make_unique<RecordStore>(record_bytes);
-    return openRecordFile(data_dir, start, suffix, record_bytes);
+std::unique_ptr<RecordStore> recordStoreFor(const std::string& dataDir, const AnalysisStart& start,
+                                            const std::string& suffix, std::size_t recordBytes) {
+    if (start.fileName.empty()) return std::make_unique<RecordStore>(recordBytes);
+    return openRecordFile(dataDir, start, suffix, recordBytes);
 }
 
 Reply pointListReply(const PointList& points) { return binaryReply(encodePointList(points)); }

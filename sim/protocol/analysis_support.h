@@ -5,17 +5,17 @@
 #include <memory>
 #include <string>
 
-#include "sim/model/point_list.h"
-#include "sim/model/record_store.h"
+#include "sim/model/analyses/point_list.h"
+#include "sim/model/analyses/record_store.h"
 #include "sim/protocol/command_table.h"
 
 namespace veltrano::sim {
 
 // The keys every analysis start shares.
 struct AnalysisStart {
-    std::int64_t duration_s = 1;  // "duration", 1 .. 1000000
-    std::string folder_path;      // optional
-    std::string file_name;        // optional; empty: records are kept for fetching
+    std::int64_t durationS = 1;  // "duration", 1 .. 1000000
+    std::string folderPath;      // optional
+    std::string fileName;        // optional; empty: records are kept for fetching
 };
 
 // Reads "duration" (required) and "folder_path", "file_name" (optional).
@@ -37,12 +37,12 @@ std::int64_t windowKey(const Request& request, const std::string& key);
 std::int64_t boundedKey(const Request& request, const std::string& key, std::int64_t min, std::int64_t max);
 // Creates the run's service-side record file named by analysisRecordPath;
 // throws ProtocolError(FileError) when it cannot.
-std::unique_ptr<RecordStore> openRecordFile(const std::string& data_dir, const AnalysisStart& start,
-                                            const std::string& suffix, std::size_t record_bytes);
+std::unique_ptr<RecordStore> openRecordFile(const std::string& dataDir, const AnalysisStart& start,
+                                            const std::string& suffix, std::size_t recordBytes);
 // Where a run keeps records it is asked to keep: in memory without a file
 // name, else in its record file (relative folders under data_dir).
-std::unique_ptr<RecordStore> recordStoreFor(const std::string& data_dir, const AnalysisStart& start,
-                                            const std::string& suffix, std::size_t record_bytes);
+std::unique_ptr<RecordStore> recordStoreFor(const std::string& dataDir, const AnalysisStart& start,
+                                            const std::string& suffix, std::size_t recordBytes);
 
 // A point list as a binary reply.
 Reply pointListReply(const PointList& points);

@@ -1,7 +1,7 @@
 #include <cmath>
 
-#include "sim/model/analysis_records.h"
-#include "sim/model/autocorrelation_analysis.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/autocorrelation_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 
@@ -24,19 +24,19 @@ Reply startAutocorrelation(const Request& request, CommandContext& context) {
     const AnalysisStart start = readAnalysisStart(request);
     AutocorrelationSettings settings;
     settings.channel = channelKey(request, "ch", context);
-    const double min_tau_s = delayKey(request, "min_tau");
-    const double max_tau_s = delayKey(request, "max_tau");
+    const double minTauS = delayKey(request, "min_tau");
+    const double maxTauS = delayKey(request, "max_tau");
     settings.bins = boundedKey(request, "bin_num", 1, kMaxDelayBins);
-    settings.min_tau_ps = min_tau_s * 1e12;
-    settings.max_tau_ps = max_tau_s * 1e12;
-    if (!(settings.min_tau_ps < settings.max_tau_ps)) {
+    settings.minTauPs = minTauS * 1e12;
+    settings.maxTauPs = maxTauS * 1e12;
+    if (!(settings.minTauPs < settings.maxTauPs)) {
         throw ProtocolError(ResultCode::ValueOutOfRange, "value out of range: \"min_tau\" must be below \"max_tau\"");
     }
-    const bool keep_t2 = request.integer("enable_t2_data", 0) == 1;
+    const bool keepT2 = request.integer("enable_t2_data", 0) == 1;
     std::unique_ptr<RecordStore> t2 =
-        keep_t2 ? recordStoreFor(context.instrument.dataDir(), start, "_t2.bin", kT2RecordBytes) : nullptr;
+        keepT2 ? recordStoreFor(context.instrument.dataDir(), start, "_t2.bin", kT2RecordBytes) : nullptr;
     context.instrument.startAnalysis(std::make_unique<AutocorrelationAnalysis>(settings, std::move(t2)),
-                                     start.duration_s);
+                                     start.durationS);
     return okReply();
 }
 

@@ -14,7 +14,7 @@ namespace veltrano::sim {
 
 // What the simulator remembers about one connection (one library session).
 struct ConnectionState {
-    std::optional<int> device_type;  // set by "connect", cleared by "disconnect"
+    std::optional<int> deviceType;  // set by "connect", cleared by "disconnect"
 };
 
 // What a handler acts on.

@@ -1,4 +1,4 @@
-#include "sim/model/conform_es_analysis.h"
+#include "sim/model/analyses/conform_es_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 
@@ -8,34 +8,34 @@ namespace {
 constexpr std::int64_t kMaxAverages = 1'000'000;
 constexpr std::int64_t kMaxArea = 0x7FFFFFFF;
 
-EnergyWindow energyWindowKeys(const Request& request, const std::string& min_key, const std::string& max_key) {
+EnergyWindow energyWindowKeys(const Request& request, const std::string& minKey, const std::string& maxKey) {
     EnergyWindow window;
-    window.min = boundedKey(request, min_key, 0, kMaxArea);
-    window.max = boundedKey(request, max_key, 0, kMaxArea);
+    window.min = boundedKey(request, minKey, 0, kMaxArea);
+    window.max = boundedKey(request, maxKey, 0, kMaxArea);
     if (window.min >= window.max) {
         throw ProtocolError(ResultCode::ValueOutOfRange,
-                            "value out of range: \"" + min_key + "\" must be below \"" + max_key + "\"");
+                            "value out of range: \"" + minKey + "\" must be below \"" + maxKey + "\"");
     }
     return window;
 }
 
 Reply startConformEnergySpectrum(const Request& request, CommandContext& context) {
-    const std::int64_t duration_s = readAnalysisStart(request).duration_s;
+    const std::int64_t durationS = readAnalysisStart(request).durationS;
     ConformEsSettings settings;
     settings.channel1 = adChannelKey(request, "ch1", context);
     settings.channel2 = adChannelKey(request, "ch2", context);
     if (settings.channel1 == settings.channel2) {
         throw ProtocolError(ResultCode::ValueOutOfRange, "value out of range: \"ch1\" and \"ch2\" must differ");
     }
-    settings.integration_points1 = integrationPointsKey(request, context, settings.channel1);
-    settings.integration_points2 = integrationPointsKey(request, context, settings.channel2);
-    settings.area_scale = areaScaleKey(request, context);
-    settings.window_ps = windowKey(request, "coins_time_window");
-    settings.avg_times = request.has("avg_times") ? boundedKey(request, "avg_times", 1, kMaxAverages) : 1;
+    settings.integrationPoints1 = integrationPointsKey(request, context, settings.channel1);
+    settings.integrationPoints2 = integrationPointsKey(request, context, settings.channel2);
+    settings.areaScale = areaScaleKey(request, context);
+    settings.windowPs = windowKey(request, "coins_time_window");
+    settings.avgTimes = request.has("avg_times") ? boundedKey(request, "avg_times", 1, kMaxAverages) : 1;
     settings.window1 = energyWindowKeys(request, "energy_window_min1", "energy_window_max1");
     settings.window2 = energyWindowKeys(request, "energy_window_min2", "energy_window_max2");
-    settings.duration_ps = duration_s * kPsPerSecond;
-    context.instrument.startAnalysis(std::make_unique<ConformEsAnalysis>(settings), duration_s);
+    settings.durationPs = durationS * kPsPerSecond;
+    context.instrument.startAnalysis(std::make_unique<ConformEsAnalysis>(settings), durationS);
     return okReply();
 }
 

@@ -7,8 +7,8 @@ namespace {
 struct RateCommandNames {
     RateKind kind;
     const char* rate;
-    const char* start_recording;
-    const char* recording_data;
+    const char* startRecording;
+    const char* recordingData;
 };
 
 constexpr RateCommandNames kRateCommands[] = {
@@ -29,14 +29,14 @@ void registerCountRateCommands(CommandTable& table) {
             return valueOrError(context.instrument.rateMeter().rate(kind, channel), context);
         });
         // The recording's first row is a full second's count like every later one.
-        table.add(names.start_recording, [kind](const Request&, CommandContext& context) {
+        table.add(names.startRecording, [kind](const Request&, CommandContext& context) {
             context.instrument.rateMeter().keepHistory();
             context.instrument.advanceSignal();
             context.instrument.rateMeter().startRecording(kind);
             return okReply();
         });
         // The rows "timestamp,channel_no,cps" as text in one binary frame; ends the recording.
-        table.add(names.recording_data, [kind](const Request&, CommandContext& context) {
+        table.add(names.recordingData, [kind](const Request&, CommandContext& context) {
             context.instrument.advanceSignal();
             const std::string rows = context.instrument.rateMeter().takeRecording(kind);
             return binaryReply(std::vector<std::uint8_t>(rows.begin(), rows.end()));

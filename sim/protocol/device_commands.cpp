@@ -16,15 +16,15 @@ void registerDeviceCommands(CommandTable& table) {
     // {"result":0,"data":{"status":0,"temperature":T,"current1":A1, ... "current8":A8}}
     table.add("get_devicestatus", [](const Request&, CommandContext& context) {
         const DeviceStatus s = context.instrument.status();
-        Json members{{"temperature", s.temperature_c}};
-        for (std::size_t i = 0; i < s.currents_a.size(); ++i) {
-            members["current" + std::to_string(i + 1)] = s.currents_a[i];
+        Json members{{"temperature", s.temperatureC}};
+        for (std::size_t i = 0; i < s.currentsA.size(); ++i) {
+            members["current" + std::to_string(i + 1)] = s.currentsA[i];
         }
         return membersReply(std::move(members));
     });
 
     table.add("get_fanspeed", [](const Request&, CommandContext& context) {
-        return valueReply(context.instrument.status().fan_rpm);
+        return valueReply(context.instrument.status().fanRpm);
     });
     table.add("get_devicemodel", [](const Request&, CommandContext& context) {
         return valueReply(context.instrument.identity().model);
@@ -36,10 +36,10 @@ void registerDeviceCommands(CommandTable& table) {
         return valueReply(context.instrument.channelCount());
     });
     table.add("get_fwversion", [](const Request&, CommandContext& context) {
-        return valueReply(context.instrument.identity().firmware_version);
+        return valueReply(context.instrument.identity().firmwareVersion);
     });
     table.add("get_productsn", [](const Request&, CommandContext& context) {
-        return valueReply(context.instrument.identity().serial_number);
+        return valueReply(context.instrument.identity().serialNumber);
     });
 }
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "sim/model/model_error.h"
-#include "sim/model/value_range.h"
+#include "sim/model/common/model_error.h"
+#include "sim/model/common/value_range.h"
 #include "sim/protocol/command_table.h"
 
 namespace veltrano::sim {

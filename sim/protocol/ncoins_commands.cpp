@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "sim/model/analysis_records.h"
-#include "sim/model/ncoincidence_analysis.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/ncoincidence_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 
@@ -31,10 +31,10 @@ NCoincidenceStrategy readStrategy(const Json& entry, std::size_t index, const Co
         strategy.channels.push_back(number);
     }
     if (strategy.channels.empty()) throw ProtocolError(ResultCode::ValueOutOfRange, what + " has no channels");
-    strategy.virtual_twin = twin->is_number_unsigned() && twin->get<std::uint64_t>() > 0x7FFFFFFFu
+    strategy.virtualTwin = twin->is_number_unsigned() && twin->get<std::uint64_t>() > 0x7FFFFFFFu
                                 ? -1
                                 : twin->get<std::int64_t>();
-    if (strategy.virtual_twin < 1) throw ProtocolError(ResultCode::ValueOutOfRange, what + ": \"virtual_twin\" must be at least 1");
+    if (strategy.virtualTwin < 1) throw ProtocolError(ResultCode::ValueOutOfRange, what + ": \"virtual_twin\" must be at least 1");
     return strategy;
 }
 
@@ -49,7 +49,7 @@ std::vector<NCoincidenceStrategy> readStrategies(const Request& request, const C
 std::int64_t unitWindow(const std::vector<NCoincidenceStrategy>& strategies, const CommandContext& context) {
     const std::int64_t unit = context.instrument.boardSetting(BoardSetting::CoinsTimeWindow);
     for (const NCoincidenceStrategy& s : strategies) {
-        if (s.virtual_twin > kMaxStrategyWindowPs / unit) {
+        if (s.virtualTwin > kMaxStrategyWindowPs / unit) {
             throw ProtocolError(ResultCode::ValueOutOfRange, "strategy \"" + s.name +
                                                                  "\": virtual_twin times the coincidence window must "
                                                                  "not exceed 1000000000 ps");
@@ -60,23 +60,23 @@ std::int64_t unitWindow(const std::vector<NCoincidenceStrategy>& strategies, con
 
 RecordStoreMaker rawRecordMaker(const CommandContext& context, const AnalysisStart& start) {
     // Later strategies may come from another connection: keep copies, not the context.
-    return [data_dir = context.instrument.dataDir(), start](std::size_t index) {
-        return recordStoreFor(data_dir, start, "_ncoins_" + std::to_string(index) + ".bin", kNCoincidenceRecordBytes);
+    return [dataDir = context.instrument.dataDir(), start](std::size_t index) {
+        return recordStoreFor(dataDir, start, "_ncoins_" + std::to_string(index) + ".bin", kNCoincidenceRecordBytes);
     };
 }
 
 Reply startNCoincidence(const Request& request, CommandContext& context) {
     const AnalysisStart start = readAnalysisStart(request);
     std::vector<NCoincidenceStrategy> strategies = readStrategies(request, context);
-    const bool keep_raw = request.integer("enable_raw_data", 0) == 1;
+    const bool keepRaw = request.integer("enable_raw_data", 0) == 1;
     if (strategies.empty()) strategies = context.instrument.installedStrategies();
     const std::int64_t unit = unitWindow(strategies, context);
     // The files are made here, before anything changes; later ones (from
     // "apply_ncoins_strategies") are made as the run's strategies grow.
     auto run = std::make_unique<NCoincidenceAnalysis>(strategies, unit,
-                                                      keep_raw ? rawRecordMaker(context, start) : RecordStoreMaker{});
+                                                      keepRaw ? rawRecordMaker(context, start) : RecordStoreMaker{});
     context.instrument.installStrategies(strategies);
-    context.instrument.startAnalysis(std::move(run), start.duration_s);
+    context.instrument.startAnalysis(std::move(run), start.durationS);
     return okReply();
 }
 

@@ -6,12 +6,12 @@ namespace {
 
 struct NetworkCommandNames {
     NetworkSet set;
-    const char* set_ips;
-    const char* get_ips;
-    const char* set_ports;
-    const char* get_ports;
-    const char* set_mac;
-    const char* get_mac;
+    const char* setIps;
+    const char* getIps;
+    const char* setPorts;
+    const char* getPorts;
+    const char* setMac;
+    const char* getMac;
 };
 
 // The w-set's ports are written with "set_wnetports", matching "get_wnetports".
@@ -25,30 +25,30 @@ const std::string kMacRule = "six hexadecimal pairs separated by ':' or '-'";
 
 void registerSet(CommandTable& table, const NetworkCommandNames& names) {
     const NetworkSet set = names.set;
-    table.add(names.set_ips, [set](const Request& request, CommandContext& context) {
-        const std::string& local_ip = request.text("local_ip");
-        const std::string& device_ip = request.text("device_ip");
-        return statusReply(context.instrument.setIps(set, local_ip, device_ip), context, kIpRule);
+    table.add(names.setIps, [set](const Request& request, CommandContext& context) {
+        const std::string& localIp = request.text("local_ip");
+        const std::string& deviceIp = request.text("device_ip");
+        return statusReply(context.instrument.setIps(set, localIp, deviceIp), context, kIpRule);
     });
-    table.add(names.get_ips, [set](const Request&, CommandContext& context) {
+    table.add(names.getIps, [set](const Request&, CommandContext& context) {
         const NetworkSettings n = context.instrument.network(set);
-        return membersReply(Json{{"local_ip", n.local_ip}, {"device_ip", n.device_ip}});
+        return membersReply(Json{{"local_ip", n.localIp}, {"device_ip", n.deviceIp}});
     });
-    table.add(names.set_ports, [set](const Request& request, CommandContext& context) {
-        const std::int64_t local_port = request.integer("local_port");
-        const std::int64_t device_port = request.integer("device_port");
-        return statusReply(context.instrument.setPorts(set, local_port, device_port), context,
+    table.add(names.setPorts, [set](const Request& request, CommandContext& context) {
+        const std::int64_t localPort = request.integer("local_port");
+        const std::int64_t devicePort = request.integer("device_port");
+        return statusReply(context.instrument.setPorts(set, localPort, devicePort), context,
                            rangeText(kNetworkPortRange));
     });
-    table.add(names.get_ports, [set](const Request&, CommandContext& context) {
+    table.add(names.getPorts, [set](const Request&, CommandContext& context) {
         const NetworkSettings n = context.instrument.network(set);
-        return membersReply(Json{{"local_port", n.local_port}, {"device_port", n.device_port}});
+        return membersReply(Json{{"local_port", n.localPort}, {"device_port", n.devicePort}});
     });
-    table.add(names.set_mac, [set](const Request& request, CommandContext& context) {
+    table.add(names.setMac, [set](const Request& request, CommandContext& context) {
         return statusReply(context.instrument.setMac(set, request.text("device_mac")), context, kMacRule);
     });
-    table.add(names.get_mac, [set](const Request&, CommandContext& context) {
-        return membersReply(Json{{"device_mac", context.instrument.network(set).device_mac}});
+    table.add(names.getMac, [set](const Request&, CommandContext& context) {
+        return membersReply(Json{{"device_mac", context.instrument.network(set).deviceMac}});
     });
 }
 

@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "sim/model/period_analysis.h"
+#include "sim/model/analyses/period_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 
@@ -15,16 +15,16 @@ Reply startPeriod(const Request& request, CommandContext& context) {
     PeriodSettings settings;
     settings.channel = context.instrument.clockChannel();
     settings.decades = static_cast<int>(boundedKey(request, "decades", 1, kMaxDecades));
-    settings.decade_points = static_cast<int>(boundedKey(request, "decade_points", 1, kMaxDecadePoints));
-    settings.fnom_hz = request.number("fnom_hz");
-    if (!std::isfinite(settings.fnom_hz) || settings.fnom_hz <= 0 || settings.fnom_hz > 1e12) {
+    settings.decadePoints = static_cast<int>(boundedKey(request, "decade_points", 1, kMaxDecadePoints));
+    settings.fnomHz = request.number("fnom_hz");
+    if (!std::isfinite(settings.fnomHz) || settings.fnomHz <= 0 || settings.fnomHz > 1e12) {
         throw ProtocolError(ResultCode::ValueOutOfRange, "value out of range: \"fnom_hz\" must be above 0 and at most 1e12");
     }
     // The library's own polling and averaging values: checked for their type only.
     for (const char* key : {"average_num", "analysis_length", "sampling_interval", "sampling_num"}) {
         request.integer(key, 0);
     }
-    context.instrument.startAnalysis(std::make_unique<PeriodAnalysis>(settings), start.duration_s);
+    context.instrument.startAnalysis(std::make_unique<PeriodAnalysis>(settings), start.durationS);
     return okReply();
 }
 

@@ -1,6 +1,6 @@
-#include "sim/model/adc_pulse.h"
-#include "sim/model/analysis_records.h"
-#include "sim/model/pulse_histogram_analysis.h"
+#include "sim/model/sources/adc_pulse.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/pulse_histogram_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 
@@ -20,8 +20,8 @@ Reply startTimeOverThreshold(const Request& request, CommandContext& context) {
     auto records = pulseRecords(request, "enable_tot_data", context, start, "_tot.bin");
     context.instrument.startAnalysis(
         std::make_unique<PulseHistogramAnalysis>(AnalysisKind::TimeOverThreshold, channel,
-                                                 [](const Event& e) { return e.width_ps; }, std::move(records)),
-        start.duration_s);
+                                                 [](const Event& e) { return e.widthPs; }, std::move(records)),
+        start.durationS);
     return okReply();
 }
 
@@ -31,10 +31,10 @@ Reply startEnergySpectrum(const Request& request, CommandContext& context) {
     const int points = integrationPointsKey(request, context, channel);
     const std::int64_t scale = areaScaleKey(request, context);
     auto records = pulseRecords(request, "enable_es_data", context, start, "_es.bin");
-    auto area = [points, scale](const Event& e) { return scaledPulseArea(e.energy_kev, points, scale); };
+    auto area = [points, scale](const Event& e) { return scaledPulseArea(e.energyKev, points, scale); };
     context.instrument.startAnalysis(
         std::make_unique<PulseHistogramAnalysis>(AnalysisKind::EnergySpectrum, channel, area, std::move(records)),
-        start.duration_s);
+        start.durationS);
     return okReply();
 }
 

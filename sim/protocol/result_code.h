@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/model/model_error.h"
+#include "sim/model/common/model_error.h"
 
 namespace veltrano::sim {
 

@@ -11,11 +11,11 @@ void registerSessionCommands(CommandTable& table) {
         if (type < INT32_MIN || type > INT32_MAX || !context.instrument.knowsDeviceType(static_cast<int>(type))) {
             return statusReply(ModelError::UnknownDeviceType, context);
         }
-        context.connection.device_type = static_cast<int>(type);
+        context.connection.deviceType = static_cast<int>(type);
         return okReply();
     });
     table.add("disconnect", [](const Request&, CommandContext& context) {
-        context.connection.device_type.reset();
+        context.connection.deviceType.reset();
         return okReply();
     });
 }

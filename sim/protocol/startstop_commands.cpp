@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "sim/model/analysis_records.h"
-#include "sim/model/startstop_analysis.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/startstop_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 
@@ -19,26 +19,26 @@ int channelFromName(const std::string& name, const std::string& key, const Comma
     return channelValue(Json(channel), "\"" + key + "\" member \"" + name + "\"", context);
 }
 
-StartStopGroup& groupOf(std::vector<StartStopGroup>& groups, int start_channel) {
+StartStopGroup& groupOf(std::vector<StartStopGroup>& groups, int startChannel) {
     const auto it = std::find_if(groups.begin(), groups.end(),
-                                 [&](const StartStopGroup& g) { return g.start_channel == start_channel; });
+                                 [startChannel](const StartStopGroup& g) { return g.startChannel == startChannel; });
     if (it != groups.end()) return *it;
-    groups.push_back(StartStopGroup{start_channel, {}, std::nullopt});
+    groups.push_back(StartStopGroup{startChannel, {}, std::nullopt});
     return groups.back();
 }
 
 std::vector<StartStopGroup> readGroups(const Request& request, const CommandContext& context) {
     std::vector<StartStopGroup> groups;
-    const Json& chan_groups = request.object("chan_groups");
-    if (chan_groups.empty()) throw ProtocolError(ResultCode::ValueOutOfRange, "\"chan_groups\" names no start channel");
-    for (const auto& [name, stops] : chan_groups.items()) {
+    const Json& chanGroups = request.object("chan_groups");
+    if (chanGroups.empty()) throw ProtocolError(ResultCode::ValueOutOfRange, "\"chan_groups\" names no start channel");
+    for (const auto& [name, stops] : chanGroups.items()) {
         const std::string what = "\"chan_groups\" member \"" + name + "\"";
         StartStopGroup& group = groupOf(groups, channelFromName(name, "chan_groups", context));
         if (!stops.is_array()) throw ProtocolError(ResultCode::BadParameter, what + " must be an array");
         for (const Json& stop : stops) {
             const int channel = channelValue(stop, what, context);
-            if (std::find(group.stop_channels.begin(), group.stop_channels.end(), channel) == group.stop_channels.end()) {
-                group.stop_channels.push_back(channel);
+            if (std::find(group.stopChannels.begin(), group.stopChannels.end(), channel) == group.stopChannels.end()) {
+                group.stopChannels.push_back(channel);
             }
         }
     }
@@ -49,7 +49,7 @@ std::vector<StartStopGroup> readGroups(const Request& request, const CommandCont
         if (!pair.is_array() || pair.size() != 2) {
             throw ProtocolError(ResultCode::BadParameter, what + " must be [x stop channel, y stop channel]");
         }
-        group.dual_stops = std::make_pair(channelValue(pair[0], what, context), channelValue(pair[1], what, context));
+        group.dualStops = std::make_pair(channelValue(pair[0], what, context), channelValue(pair[1], what, context));
     }
     return groups;
 }
@@ -58,11 +58,11 @@ Reply startStartStop(const Request& request, CommandContext& context) {
     const AnalysisStart start = readAnalysisStart(request);
     StartStopSettings settings;
     settings.groups = readGroups(request, context);
-    settings.window_ps = windowKey(request, "coins_time_window");
-    const bool keep_t3 = request.integer("enable_t3_data", 0) == 1;
-    std::unique_ptr<RecordStore> t3 = keep_t3 ? recordStoreFor(context.instrument.dataDir(), start, "_t3.bin", kT3RecordBytes) : nullptr;
+    settings.windowPs = windowKey(request, "coins_time_window");
+    const bool keepT3 = request.integer("enable_t3_data", 0) == 1;
+    std::unique_ptr<RecordStore> t3 = keepT3 ? recordStoreFor(context.instrument.dataDir(), start, "_t3.bin", kT3RecordBytes) : nullptr;
     context.instrument.startAnalysis(std::make_unique<StartStopAnalysis>(std::move(settings), std::move(t3)),
-                                     start.duration_s);
+                                     start.durationS);
     return okReply();
 }
 

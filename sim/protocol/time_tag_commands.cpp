@@ -1,6 +1,6 @@
-#include "sim/model/autocorrelation_analysis.h"
-#include "sim/model/startstop_analysis.h"
-#include "sim/model/tof_analysis.h"
+#include "sim/model/analyses/autocorrelation_analysis.h"
+#include "sim/model/analyses/startstop_analysis.h"
+#include "sim/model/analyses/tof_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 

@@ -1,5 +1,5 @@
-#include "sim/model/analysis_records.h"
-#include "sim/model/tof_analysis.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/tof_analysis.h"
 #include "sim/protocol/analysis_support.h"
 #include "sim/protocol/command_catalogue.h"
 
@@ -14,25 +14,25 @@ constexpr std::int64_t kMaxVirtualTwins = 1'000'000;
 Reply startTof(const Request& request, CommandContext& context) {
     const AnalysisStart start = readAnalysisStart(request);
     TofSettings settings;
-    settings.start_channel = channelKey(request, "ch1", context);
-    settings.stop_channel = channelKey(request, "ch2", context);
-    settings.window_ps = windowKey(request, "coins_time_window");
-    settings.avg_times = request.has("avg_times") ? boundedKey(request, "avg_times", 1, kMaxAverages) : 1;
-    settings.duration_ps = start.duration_s * kPsPerSecond;
-    const bool keep_t3 = request.integer("enable_t3_data", 0) == 1;
-    std::unique_ptr<RecordStore> t3 = keep_t3 ? recordStoreFor(context.instrument.dataDir(), start, "_t3.bin", kT3RecordBytes) : nullptr;
+    settings.startChannel = channelKey(request, "ch1", context);
+    settings.stopChannel = channelKey(request, "ch2", context);
+    settings.windowPs = windowKey(request, "coins_time_window");
+    settings.avgTimes = request.has("avg_times") ? boundedKey(request, "avg_times", 1, kMaxAverages) : 1;
+    settings.durationPs = start.durationS * kPsPerSecond;
+    const bool keepT3 = request.integer("enable_t3_data", 0) == 1;
+    std::unique_ptr<RecordStore> t3 = keepT3 ? recordStoreFor(context.instrument.dataDir(), start, "_t3.bin", kT3RecordBytes) : nullptr;
     context.instrument.startAnalysis(
         std::make_unique<TofAnalysis>(settings, context.instrument.crossCorrelationConfig(), std::move(t3)),
-        start.duration_s);
+        start.durationS);
     return okReply();
 }
 
 Reply configureCrossCorrelation(const Request& request, CommandContext& context) {
     CrossCorrelationConfig config;
-    config.virtual_twin = boundedKey(request, "virtual_twin", 0, kMaxVirtualTwins);
-    config.bin_width_ps = boundedKey(request, "bin_width", 1, kMaxBinWidthPs);
-    config.dcr1_hz = boundedKey(request, "dcr1", 0, kMaxDarkRateHz);
-    config.dcr2_hz = boundedKey(request, "dcr2", 0, kMaxDarkRateHz);
+    config.virtualTwin = boundedKey(request, "virtual_twin", 0, kMaxVirtualTwins);
+    config.binWidthPs = boundedKey(request, "bin_width", 1, kMaxBinWidthPs);
+    config.dcr1Hz = boundedKey(request, "dcr1", 0, kMaxDarkRateHz);
+    config.dcr2Hz = boundedKey(request, "dcr2", 0, kMaxDarkRateHz);
     context.instrument.advanceSignal();
     context.instrument.setCrossCorrelationConfig(config);
     context.instrument.analyses().withRun<TofAnalysis>([&](TofAnalysis& run) {

@@ -23,11 +23,11 @@ void traceLine(const char* direction, std::string_view text) {
 }  // namespace
 
 Connection::Connection(boost::asio::ip::tcp::socket socket, Instrument& instrument, const Dispatcher& dispatcher,
-                       std::size_t max_line_bytes, bool trace)
+                       std::size_t maxLineBytes, bool trace)
     : socket_(std::move(socket)),
       instrument_(instrument),
       dispatcher_(dispatcher),
-      max_line_bytes_(max_line_bytes),
+      maxLineBytes_(maxLineBytes),
       trace_(trace) {}
 
 Connection::~Connection() {
@@ -38,8 +38,8 @@ Connection::~Connection() {
 void Connection::start() { thread_ = std::thread([this] { serve(); }); }
 
 void Connection::abort() {
-    std::lock_guard lock(socket_mutex_);
-    if (socket_open_) ::shutdown(socket_.native_handle(), SHUT_RDWR);
+    std::lock_guard lock(socketMutex_);
+    if (socketOpen_) ::shutdown(socket_.native_handle(), SHUT_RDWR);
 }
 
 bool Connection::send(const Reply& reply) {
@@ -64,7 +64,7 @@ void Connection::serve() {
     try {
         ConnectionState state;
         CommandContext context{instrument_, state};
-        LineReader reader(max_line_bytes_);
+        LineReader reader(maxLineBytes_);
         std::array<char, 64 * 1024> buffer{};
         bool open = true;
         while (open) {
@@ -72,9 +72,9 @@ void Connection::serve() {
             const std::size_t n = socket_.read_some(boost::asio::buffer(buffer), ec);
             if (ec) break;
             for (const LineReader::Item& item : reader.feed(std::string_view(buffer.data(), n))) {
-                if (trace_) traceLine("<-", item.too_long ? "[line too long]" : item.line);
+                if (trace_) traceLine("<-", item.tooLong ? "[line too long]" : item.line);
                 const Reply reply =
-                    item.too_long ? Dispatcher::lineTooLong(max_line_bytes_) : dispatcher_.handleLine(item.line, context);
+                    item.tooLong ? Dispatcher::lineTooLong(maxLineBytes_) : dispatcher_.handleLine(item.line, context);
                 if (!send(reply)) {
                     open = false;
                     break;
@@ -87,10 +87,10 @@ void Connection::serve() {
         std::cerr << "veltrano-sim: connection ended by an unknown error\n";
     }
     {
-        std::lock_guard lock(socket_mutex_);
+        std::lock_guard lock(socketMutex_);
         boost::system::error_code ignored;
         socket_.close(ignored);
-        socket_open_ = false;
+        socketOpen_ = false;
     }
     finished_ = true;
 }

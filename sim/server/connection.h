@@ -19,13 +19,13 @@ namespace veltrano::sim {
 // Thread rules: start() launches the thread; it holds references to the
 // instrument and the dispatcher (both outlive the server) and owns the socket.
 // It ends when the peer closes, on any socket error, or when abort() shuts the
-// socket down from another thread; the destructor joins it. socket_mutex_
+// socket down from another thread; the destructor joins it. socketMutex_
 // guards shutting down versus closing the socket; the thread alone reads and
 // writes it.
 class Connection {
 public:
     Connection(boost::asio::ip::tcp::socket socket, Instrument& instrument, const Dispatcher& dispatcher,
-               std::size_t max_line_bytes, bool trace);
+               std::size_t maxLineBytes, bool trace);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -41,10 +41,10 @@ private:
     boost::asio::ip::tcp::socket socket_;
     Instrument& instrument_;
     const Dispatcher& dispatcher_;
-    std::size_t max_line_bytes_;
+    std::size_t maxLineBytes_;
     bool trace_;
-    std::mutex socket_mutex_;
-    bool socket_open_ = true;
+    std::mutex socketMutex_;
+    bool socketOpen_ = true;
     std::atomic<bool> finished_{false};
     std::thread thread_;
 };

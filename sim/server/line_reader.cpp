@@ -8,7 +8,7 @@ std::vector<LineReader::Item> LineReader::feed(std::string_view bytes) {
         const std::size_t newline = bytes.find('\n');
         if (!skipping_) {
             partial_.append(bytes.substr(0, newline));
-            if (partial_.size() > max_line_bytes_) {
+            if (partial_.size() > maxLineBytes_) {
                 items.push_back(Item{true, {}});
                 partial_.clear();
                 skipping_ = true;  // the rest of this line is dropped up to its line feed

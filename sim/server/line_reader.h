@@ -15,19 +15,19 @@ namespace veltrano::sim {
 class LineReader {
 public:
     struct Item {
-        bool too_long = false;
-        std::string line;  // empty when too_long
+        bool tooLong = false;
+        std::string line;  // empty when tooLong
     };
 
-    explicit LineReader(std::size_t max_line_bytes) : max_line_bytes_(max_line_bytes) {}
+    explicit LineReader(std::size_t maxLineBytes) : maxLineBytes_(maxLineBytes) {}
 
     // Feeds received bytes; returns the items they complete, in order.
     std::vector<Item> feed(std::string_view bytes);
 
-    std::size_t maxLineBytes() const { return max_line_bytes_; }
+    std::size_t maxLineBytes() const { return maxLineBytes_; }
 
 private:
-    std::size_t max_line_bytes_;
+    std::size_t maxLineBytes_;
     std::string partial_;
     bool skipping_ = false;
 };

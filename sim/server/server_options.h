@@ -9,7 +9,7 @@ namespace veltrano::sim {
 struct ServerOptions {
     std::string address = "127.0.0.1";
     std::uint16_t port = 6789;  // 0 picks a free port
-    std::size_t max_line_bytes = 1 << 20;
+    std::size_t maxLineBytes = 1 << 20;
     bool trace = false;  // write every request and reply to stderr
 };
 

@@ -14,7 +14,7 @@ SimServer::SimServer(const ServerOptions& options, Instrument& instrument, const
       instrument_(instrument),
       dispatcher_(commands),
       acceptor_(io_, tcp::endpoint(boost::asio::ip::make_address(options.address), options.port)),
-      retry_timer_(io_) {
+      retryTimer_(io_) {
     port_ = acceptor_.local_endpoint().port();
     acceptNext();
 }
@@ -29,11 +29,11 @@ void SimServer::stop() {
     boost::asio::post(io_, [this] {
         boost::system::error_code ignored;
         acceptor_.close(ignored);
-        retry_timer_.cancel();
+        retryTimer_.cancel();
     });
     std::list<std::unique_ptr<Connection>> ending;
     {
-        std::lock_guard lock(connections_mutex_);
+        std::lock_guard lock(connectionsMutex_);
         stopping_ = true;
         ending.swap(connections_);
     }
@@ -56,8 +56,8 @@ void SimServer::acceptNext() {
 }
 
 void SimServer::retryAcceptLater() {
-    retry_timer_.expires_after(std::chrono::milliseconds(100));
-    retry_timer_.async_wait([this](const boost::system::error_code& ec) {
+    retryTimer_.expires_after(std::chrono::milliseconds(100));
+    retryTimer_.async_wait([this](const boost::system::error_code& ec) {
         if (!ec && acceptor_.is_open()) acceptNext();
     });
 }
@@ -68,7 +68,7 @@ void SimServer::startConnection(tcp::socket socket) {
     socket.set_option(tcp::no_delay(true), ignored);
 
     std::list<std::unique_ptr<Connection>> finished;
-    std::lock_guard lock(connections_mutex_);
+    std::lock_guard lock(connectionsMutex_);
     if (stopping_) return;
     // Reap connections whose threads have ended (joined when `finished` goes).
     for (auto it = connections_.begin(); it != connections_.end();) {
@@ -77,7 +77,7 @@ void SimServer::startConnection(tcp::socket socket) {
         it = next;
     }
     auto connection =
-        std::make_unique<Connection>(std::move(socket), instrument_, dispatcher_, options_.max_line_bytes, options_.trace);
+        std::make_unique<Connection>(std::move(socket), instrument_, dispatcher_, options_.maxLineBytes, options_.trace);
     connection->start();
     connections_.push_back(std::move(connection));
 }

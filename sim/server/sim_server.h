@@ -46,10 +46,10 @@ private:
     Dispatcher dispatcher_;
     boost::asio::io_context io_;
     boost::asio::ip::tcp::acceptor acceptor_;
-    boost::asio::steady_timer retry_timer_;
+    boost::asio::steady_timer retryTimer_;
     std::uint16_t port_ = 0;
 
-    std::mutex connections_mutex_;  // guards connections_ and stopping_
+    std::mutex connectionsMutex_;  // guards connections_ and stopping_
     std::list<std::unique_ptr<Connection>> connections_;
     bool stopping_ = false;
 };

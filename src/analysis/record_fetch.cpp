@@ -81,8 +81,7 @@ int64_t* toRecordArray(const std::vector<int64_t>& values, const RecordLayout& l
     return array;
 }
 
-bool fetchRecordBatch(const SessionContext& session, AnalysisState& state, const RecordFetch& fetch,
-                      std::vector<int64_t>& values) noexcept {
+bool fetchRecordBatch(const SessionContext& session, const RecordFetch& fetch, std::vector<int64_t>& values) noexcept {
     if (!session.connection) {
         return false;
     }
@@ -105,7 +104,7 @@ int64_t* pollRecords(const SessionContext& session, AnalysisState& state, const 
     const auto startTime = std::chrono::steady_clock::now();
     std::vector<int64_t> values;
     for (;;) {
-        if (!fetchRecordBatch(session, state, fetch, values)) {
+        if (!fetchRecordBatch(session, fetch, values)) {
             session.logError(failedMessage);
             return nullptr;
         }

@@ -59,8 +59,7 @@ int64_t* toRecordArray(const std::vector<int64_t>& values, const RecordLayout& l
 
 // One exchange and decode; false for a session without connection, a JSON
 // reply (logged), a payload that does not decode and any exception (logged).
-bool fetchRecordBatch(const SessionContext& session, AnalysisState& state, const RecordFetch& fetch,
-                      std::vector<int64_t>& values) noexcept;
+bool fetchRecordBatch(const SessionContext& session, const RecordFetch& fetch, std::vector<int64_t>& values) noexcept;
 
 // The caller's fetch: exchanges until a batch holds records, sleeping
 // pollInterval after each empty one, for up to timeoutMs. A failed exchange

@@ -10,23 +10,23 @@
 
 extern "C" {
 
-CI_API int ci_acq_rawdata(uint64_t handle, int data_mode, int duration, const char* folder_path, const char* file_name,
-                          int max_volume_size, uint8_t force_close) {
+CI_API int ci_acq_rawdata(uint64_t handle, int dataMode, int duration, const char* folderPath, const char* fileName,
+                          int maxVolumeSize, uint8_t forceClose) {
     if (duration < 1) {
         return -1;
     }
     return vel::withSession(handle, -1, "Acq raw data", [&](InstInstance& session) {
-        return vel::acquireRawData(session.context, session.acquisition, data_mode, duration, folder_path, file_name,
-                                   max_volume_size, force_close);
+        return vel::acquireRawData(session.context, session.acquisition, dataMode, duration, folderPath, fileName,
+                                   maxVolumeSize, forceClose);
     });
 }
 
-CI_API char* ci_fetch_rawdata(uint64_t handle, int* size, int timeout_ms) {
+CI_API char* ci_fetch_rawdata(uint64_t handle, int* size, int timeoutMs) {
     if (size != nullptr) {
         *size = 0;
     }
     return vel::withSession(handle, static_cast<char*>(nullptr), "Fetch raw data", [&](InstInstance& session) {
-        return vel::fetchRawData(session.acquisition, size, timeout_ms);
+        return vel::fetchRawData(session.acquisition, size, timeoutMs);
     });
 }
 
@@ -36,9 +36,9 @@ CI_API int ci_stop_acq(uint64_t handle) {
     });
 }
 
-CI_API int ci_wait_data_ready(uint64_t handle, int timeout_ms) {
+CI_API int ci_wait_data_ready(uint64_t handle, int timeoutMs) {
     return vel::withConnection(handle, [&](const vel::SessionContext& session) {
-        return vel::callPlain(session, {{"cmd", "wait_data_ready"}, {"timeout_ms", timeout_ms}});
+        return vel::callPlain(session, {{"cmd", "wait_data_ready"}, {"timeout_ms", timeoutMs}});
     });
 }
 
@@ -48,9 +48,9 @@ CI_API int ci_is_rawdata_processing(uint64_t handle, bool* processing) {
     });
 }
 
-CI_API int ci_set_acq_dataformat(uint64_t handle, int data_format) {
+CI_API int ci_set_acq_dataformat(uint64_t handle, int dataFormat) {
     return vel::withConnection(handle, [&](const vel::SessionContext& session) {
-        return vel::callPlain(session, {{"cmd", "set_acq_dataformat"}, {"data_format", data_format}});
+        return vel::callPlain(session, {{"cmd", "set_acq_dataformat"}, {"data_format", dataFormat}});
     });
 }
 
@@ -60,14 +60,14 @@ CI_API int ci_get_acq_dataformat(uint64_t handle) {
     });
 }
 
-CI_API int ci_acq_rawdata_local(uint64_t handle, int data_mode, int duration, const char* folder_path,
-                                const char* file_name, int max_volume_size, uint8_t force_close) {
+CI_API int ci_acq_rawdata_local(uint64_t handle, int dataMode, int duration, const char* folderPath,
+                                const char* fileName, int maxVolumeSize, uint8_t forceClose) {
     if (duration < 1) {
         return -1;
     }
     return vel::withSession(handle, -1, "Acq raw data local", [&](InstInstance& session) {
-        return vel::acquireRawDataLocal(session.context, session.acquisition, data_mode, duration, folder_path,
-                                        file_name, max_volume_size, force_close);
+        return vel::acquireRawDataLocal(session.context, session.acquisition, dataMode, duration, folderPath, fileName,
+                                        maxVolumeSize, forceClose);
     });
 }
 

@@ -13,8 +13,8 @@ using namespace vel::analysis;
 
 extern "C" {
 
-CI_API int ci_ad_analysis(uint64_t handle, int duration, int channel, int ad_integration_point,
-                          int sampling_interval_ms, int sampling_num, const char* folder_path, const char* file_name) {
+CI_API int ci_ad_analysis(uint64_t handle, int duration, int channel, int adIntegrationPoint, int samplingIntervalMs,
+                          int samplingNum, const char* folderPath, const char* fileName) {
     if (duration <= 0) {
         return -1;
     }
@@ -22,19 +22,19 @@ CI_API int ci_ad_analysis(uint64_t handle, int duration, int channel, int ad_int
         vel::logError(handle, "Invalid A/D channel specified");
         return -1;
     }
-    if (sampling_interval_ms > static_cast<int64_t>(duration) * 1000) {
+    if (samplingIntervalMs > static_cast<int64_t>(duration) * 1000) {
         vel::logError(handle, "Invalid sampling interval specified");
         return -1;
     }
     return vel::withSession(handle, -1, "A/D analysis", [&](InstInstance& session) {
-        const int interval = effectiveSamplingInterval(sampling_interval_ms);
+        const int interval = effectiveSamplingInterval(samplingIntervalMs);
         const nlohmann::json request = {{"cmd", "ad_analysis"},
                                         {"duration", duration},
                                         {"ch", channel},
-                                        {"ad_integration_point", ad_integration_point},
-                                        {"sampling_num", sampling_num}};
+                                        {"ad_integration_point", adIntegrationPoint},
+                                        {"sampling_num", samplingNum}};
         return startAd(session.context, session.analysis, request, duration, interval,
-                       ksq::CStringUtils::safe_string(folder_path), ksq::CStringUtils::safe_string(file_name));
+                       ksq::CStringUtils::safe_string(folderPath), ksq::CStringUtils::safe_string(fileName));
     });
 }
 

@@ -94,12 +94,12 @@ CI_API int64_t* ci_fetch_period_processdata(uint64_t handle, int* count) {
     return fetchProcessData(handle, count);
 }
 
-CI_API int64_t* ci_fetch_period_rawdata(uint64_t handle, int* count, int timeout_ms) {
-    return fetchRawPoints(handle, count, timeout_ms);
+CI_API int64_t* ci_fetch_period_rawdata(uint64_t handle, int* count, int timeoutMs) {
+    return fetchRawPoints(handle, count, timeoutMs);
 }
 
-CI_API int64_t* ci_fetch_ad_rawdata(uint64_t handle, int* count, int timeout_ms) {
-    return fetchRawPoints(handle, count, timeout_ms);
+CI_API int64_t* ci_fetch_ad_rawdata(uint64_t handle, int* count, int timeoutMs) {
+    return fetchRawPoints(handle, count, timeoutMs);
 }
 
 CI_API int ci_clear_analysis_data(uint64_t handle) {

@@ -14,9 +14,8 @@ using namespace vel::analysis;
 
 extern "C" {
 
-CI_API int ci_autocorrelation_analysis(uint64_t handle, int duration, int ch, double min_tau, double max_tau,
-                                       int bin_num, uint8_t enable_t2_data, const char* folder_path,
-                                       const char* file_name) {
+CI_API int ci_autocorrelation_analysis(uint64_t handle, int duration, int ch, double minTau, double maxTau, int binNum,
+                                       uint8_t enableT2Data, const char* folderPath, const char* fileNameText) {
     if (duration <= 0) {
         return -1;
     }
@@ -25,23 +24,23 @@ CI_API int ci_autocorrelation_analysis(uint64_t handle, int duration, int ch, do
         return -1;
     }
     // Written so that a NaN bound is refused as well.
-    if (!(min_tau < max_tau)) {
+    if (!(minTau < maxTau)) {
         vel::logError(handle, "Parameter<min_tau> must be less than <max_tau>");
         return -1;
     }
     return vel::withSession(handle, -1, "Auto-correlation analysis", [&](InstInstance& session) {
-        const std::string folder = ksq::CStringUtils::safe_string(folder_path);
-        const std::string fileName = ksq::CStringUtils::safe_string(file_name);
+        const std::string folder = ksq::CStringUtils::safe_string(folderPath);
+        const std::string fileName = ksq::CStringUtils::safe_string(fileNameText);
         const nlohmann::json request = {{"cmd", "autocorrelation_analysis"},
                                         {"duration", duration},
                                         {"ch", ch},
-                                        {"min_tau", min_tau},
-                                        {"max_tau", max_tau},
-                                        {"bin_num", bin_num},
-                                        {"enable_t2_data", static_cast<int>(enable_t2_data)},
+                                        {"min_tau", minTau},
+                                        {"max_tau", maxTau},
+                                        {"bin_num", binNum},
+                                        {"enable_t2_data", static_cast<int>(enableT2Data)},
                                         {"folder_path", folder},
                                         {"file_name", fileName}};
-        return startAutocorrelation(session.context, session.analysis, request, duration, enable_t2_data, folder,
+        return startAutocorrelation(session.context, session.analysis, request, duration, enableT2Data, folder,
                                     fileName);
     });
 }

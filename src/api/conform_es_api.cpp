@@ -12,32 +12,32 @@ using namespace vel::analysis;
 
 extern "C" {
 
-CI_API int ci_conform_es_analysis(uint64_t handle, int duration, int ch1, int ch2, int ad_integration_point,
-                                  int area_scale, int energy_window_min1, int energy_window_max1,
-                                  int energy_window_min2, int energy_window_max2, int coins_time_window, int avg_times,
-                                  const char* folder_path, const char* file_name) {
+CI_API int ci_conform_es_analysis(uint64_t handle, int duration, int ch1, int ch2, int adIntegrationPoint,
+                                  int areaScale, int energyWindowMin1, int energyWindowMax1, int energyWindowMin2,
+                                  int energyWindowMax2, int coinsTimeWindow, int avgTimes, const char* folderPath,
+                                  const char* fileName) {
     if (duration <= 0) {
         return -1;
     }
     const ConformEsRun run{duration,
                            ch1,
                            ch2,
-                           ad_integration_point,
-                           area_scale,
-                           energy_window_min1,
-                           energy_window_max1,
-                           energy_window_min2,
-                           energy_window_max2,
-                           coins_time_window,
-                           avg_times};
+                           adIntegrationPoint,
+                           areaScale,
+                           energyWindowMin1,
+                           energyWindowMax1,
+                           energyWindowMin2,
+                           energyWindowMax2,
+                           coinsTimeWindow,
+                           avgTimes};
     if (const char* problem = checkConformEsRun(run)) {
         vel::logError(handle, problem);
         return -1;
     }
     return vel::withSession(handle, -1, "Conform ES analysis", [&](InstInstance& session) {
         return startConformEnergySpectrum(session.context, session.analysis, run,
-                                          ksq::CStringUtils::safe_string(folder_path),
-                                          ksq::CStringUtils::safe_string(file_name));
+                                          ksq::CStringUtils::safe_string(folderPath),
+                                          ksq::CStringUtils::safe_string(fileName));
     });
 }
 

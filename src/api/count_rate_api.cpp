@@ -43,12 +43,12 @@ CI_API int ci_get_coins_cps(uint64_t handle, int channel) {
     return readRate(handle, "get_coins_cps", channel);
 }
 
-CI_API int ci_output_single_cps(uint64_t handle, int duration, const char* folder, const char* file_name) {
-    return startRecording(handle, vel::kSingleRateRecording, duration, folder, file_name);
+CI_API int ci_output_single_cps(uint64_t handle, int duration, const char* folder, const char* fileName) {
+    return startRecording(handle, vel::kSingleRateRecording, duration, folder, fileName);
 }
 
-CI_API int ci_output_coins_cps(uint64_t handle, int duration, const char* folder, const char* file_name) {
-    return startRecording(handle, vel::kCoinsRateRecording, duration, folder, file_name);
+CI_API int ci_output_coins_cps(uint64_t handle, int duration, const char* folder, const char* fileName) {
+    return startRecording(handle, vel::kCoinsRateRecording, duration, folder, fileName);
 }
 
 CI_API int ci_stop_singlecps_recording(uint64_t handle) {

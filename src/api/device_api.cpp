@@ -20,12 +20,12 @@ CI_API int ci_get_device_num(uint64_t handle) {
                             [&](InstInstance& session) { return countDevices(session.context); });
 }
 
-CI_API int ci_get_device(uint64_t handle, int index, int* device_type, char* name, int name_len) {
-    if (index < 0 || name == nullptr || name_len <= 0) {
+CI_API int ci_get_device(uint64_t handle, int index, int* deviceType, char* name, int nameLen) {
+    if (index < 0 || name == nullptr || nameLen <= 0) {
         return -1;
     }
     return vel::withSession(handle, -1, "Get device", [&](InstInstance& session) {
-        return readDevice(session.context, index, device_type, name, name_len);
+        return readDevice(session.context, index, deviceType, name, nameLen);
     });
 }
 

@@ -31,14 +31,14 @@ CI_API int ci_get_channel_num(uint64_t handle) {
                           [&](const SessionContext& session) { return readReturnedInt(session, "get_channelnum"); });
 }
 
-CI_API int ci_get_fw_version(uint64_t handle, char* buffer, int buffer_len) {
+CI_API int ci_get_fw_version(uint64_t handle, char* buffer, int bufferLen) {
     return withConnection(
-        handle, [&](const SessionContext& session) { return readText(session, "get_fwversion", buffer, buffer_len); });
+        handle, [&](const SessionContext& session) { return readText(session, "get_fwversion", buffer, bufferLen); });
 }
 
-CI_API int ci_get_product_sn(uint64_t handle, char* buffer, int buffer_len) {
+CI_API int ci_get_product_sn(uint64_t handle, char* buffer, int bufferLen) {
     return withConnection(
-        handle, [&](const SessionContext& session) { return readText(session, "get_productsn", buffer, buffer_len); });
+        handle, [&](const SessionContext& session) { return readText(session, "get_productsn", buffer, bufferLen); });
 }
 
 }  // extern "C"

@@ -26,25 +26,25 @@ std::string textOrEmpty(const char* text) {
 
 extern "C" {
 
-CI_API int ci_convert_to_hex(uint64_t handle, const char* bin_file, const char* hex_file) {
-    if (isEmptyText(bin_file)) {
+CI_API int ci_convert_to_hex(uint64_t handle, const char* binFile, const char* hexFile) {
+    if (isEmptyText(binFile)) {
         vel::logError(handle, kEmptyBinFileMessage);
         return -1;
     }
     return vel::withConnection(handle, [&](const vel::SessionContext& session) {
         return vel::callPlain(
             session,
-            {{"cmd", "convert_to_hex"}, {"bin_file", std::string(bin_file)}, {"hex_file", textOrEmpty(hex_file)}});
+            {{"cmd", "convert_to_hex"}, {"bin_file", std::string(binFile)}, {"hex_file", textOrEmpty(hexFile)}});
     });
 }
 
-CI_API int ci_convert_to_hex_local(uint64_t handle, const char* bin_file, const char* hex_file) {
-    if (isEmptyText(bin_file)) {
+CI_API int ci_convert_to_hex_local(uint64_t handle, const char* binFile, const char* hexFile) {
+    if (isEmptyText(binFile)) {
         vel::logError(handle, kEmptyBinFileMessage);
         return -1;
     }
     return vel::withSession(handle, -1, "Convert to hex local", [&](InstInstance& session) {
-        NBinFileConverter converter(bin_file, textOrEmpty(hex_file), session.context.baseDir);
+        NBinFileConverter converter(binFile, textOrEmpty(hexFile), session.context.baseDir);
         return converter.convert() ? 0 : -1;
     });
 }

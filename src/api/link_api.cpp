@@ -7,9 +7,9 @@
 
 extern "C" {
 
-CI_API int ci_connect(uint64_t handle, int device_type) {
+CI_API int ci_connect(uint64_t handle, int deviceType) {
     return vel::withConnection(handle, [&](const vel::SessionContext& session) {
-        return vel::callPlain(session, {{"cmd", "connect"}, {"device_type", device_type}});
+        return vel::callPlain(session, {{"cmd", "connect"}, {"device_type", deviceType}});
     });
 }
 

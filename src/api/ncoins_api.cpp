@@ -52,54 +52,54 @@ int applyStrategies(uint64_t handle, const char* operation, ReadStrategies&& rea
 
 extern "C" {
 
-CI_API int ci_ncoins_analysis(uint64_t handle, int duration, const NCOINS_STRATEGY* strategies, int strategy_count,
-                              uint8_t enable_raw_data, const char* folder_path, const char* file_name) {
-    return startWithStrategies(handle, "Ncoins analysis", duration, enable_raw_data, folder_path, file_name,
+CI_API int ci_ncoins_analysis(uint64_t handle, int duration, const NCOINS_STRATEGY* strategies, int strategyCount,
+                              uint8_t enableRawData, const char* folderPath, const char* fileName) {
+    return startWithStrategies(handle, "Ncoins analysis", duration, enableRawData, folderPath, fileName,
                                [&](NCoinsStrategies& result) {
-                                   return vel::analysis::strategiesForAnalysis(strategies, strategy_count, result);
+                                   return vel::analysis::strategiesForAnalysis(strategies, strategyCount, result);
                                });
 }
 
-CI_API int ci_ncoins_analysis_json(uint64_t handle, int duration, const char* ncoins_strats_json,
-                                   uint8_t enable_raw_data, const char* folder_path, const char* file_name) {
-    return startWithStrategies(handle, "Ncoins analysis json", duration, enable_raw_data, folder_path, file_name,
+CI_API int ci_ncoins_analysis_json(uint64_t handle, int duration, const char* ncoinsStratsJson, uint8_t enableRawData,
+                                   const char* folderPath, const char* fileName) {
+    return startWithStrategies(handle, "Ncoins analysis json", duration, enableRawData, folderPath, fileName,
                                [&](NCoinsStrategies& result) {
-                                   return vel::analysis::strategiesForAnalysisFromJson(ncoins_strats_json, result);
+                                   return vel::analysis::strategiesForAnalysisFromJson(ncoinsStratsJson, result);
                                });
 }
 
-CI_API int ci_apply_ncoins_strategies(uint64_t handle, const NCOINS_STRATEGY* strategies, int strategy_count) {
+CI_API int ci_apply_ncoins_strategies(uint64_t handle, const NCOINS_STRATEGY* strategies, int strategyCount) {
     return applyStrategies(handle, "Apply ncoins strategies", [&](nlohmann::json& result) {
-        return vel::analysis::strategiesForApplying(strategies, strategy_count, result);
+        return vel::analysis::strategiesForApplying(strategies, strategyCount, result);
     });
 }
 
-CI_API int ci_apply_ncoins_strategies_json(uint64_t handle, const char* ncoins_strats_json) {
+CI_API int ci_apply_ncoins_strategies_json(uint64_t handle, const char* ncoinsStratsJson) {
     return applyStrategies(handle, "Apply ncoins strategies json", [&](nlohmann::json& result) {
-        return vel::analysis::strategiesForApplyingFromJson(ncoins_strats_json, result);
+        return vel::analysis::strategiesForApplyingFromJson(ncoinsStratsJson, result);
     });
 }
 
-CI_API int ci_get_ncoins_cps(uint64_t handle, int strategy_index) {
+CI_API int ci_get_ncoins_cps(uint64_t handle, int strategyIndex) {
     return vel::withConnection(handle, [&](const vel::SessionContext& session) {
-        return vel::callReturningInt(session, {{"cmd", "get_ncoins_cps"}, {"strategy_index", strategy_index}});
+        return vel::callReturningInt(session, {{"cmd", "get_ncoins_cps"}, {"strategy_index", strategyIndex}});
     });
 }
 
-CI_API int64_t* ci_fetch_ncoins_cps(uint64_t handle, int strategy_index, int* count) {
+CI_API int64_t* ci_fetch_ncoins_cps(uint64_t handle, int strategyIndex, int* count) {
     return vel::withArrayFetch<int64_t>(handle, count, [&](InstInstance& session) {
         return vel::analysis::fetchIntegerPairs(session.context,
-                                                {{"cmd", "fetch_ncoins_cps"}, {"strategy_index", strategy_index}},
-                                                count, "Fetch ncoins cps data failed", "Fetch ncoins cps data");
+                                                {{"cmd", "fetch_ncoins_cps"}, {"strategy_index", strategyIndex}}, count,
+                                                "Fetch ncoins cps data failed", "Fetch ncoins cps data");
     });
 }
 
-CI_API int64_t* ci_fetch_ncoins_rawdata(uint64_t handle, int strategy_index, int* count, int timeout_ms) {
+CI_API int64_t* ci_fetch_ncoins_rawdata(uint64_t handle, int strategyIndex, int* count, int timeoutMs) {
     if (count != nullptr) {
         *count = 0;
     }
     return vel::withSession<int64_t*>(handle, nullptr, "Fetch ncoins raw data", [&](InstInstance& session) {
-        return vel::analysis::pollNCoinsRecords(session.context, session.analysis, strategy_index, count, timeout_ms);
+        return vel::analysis::pollNCoinsRecords(session.context, session.analysis, strategyIndex, count, timeoutMs);
     });
 }
 

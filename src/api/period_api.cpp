@@ -14,34 +14,33 @@ using namespace vel::analysis;
 
 extern "C" {
 
-CI_API int ci_period_analysis(uint64_t handle, int duration, int decades, int decade_points, int average_num,
-                              int analysis_length, double fnom_hz, int sampling_interval, int sampling_num,
-                              const char* folder_path, const char* file_name) {
+CI_API int ci_period_analysis(uint64_t handle, int duration, int decades, int decadePoints, int averageNum,
+                              int analysisLength, double fnomHz, int samplingInterval, int samplingNum,
+                              const char* folderPath, const char* fileName) {
     if (duration <= 0) {
         return -1;
     }
-    if (static_cast<int64_t>(duration) * 1000 < sampling_interval) {
+    if (static_cast<int64_t>(duration) * 1000 < samplingInterval) {
         vel::logError(handle, "Invalid sampling interval specified");
         return -1;
     }
     return vel::withSession(handle, -1, "Period analysis", [&](InstInstance& session) {
-        const int interval = effectiveSamplingInterval(sampling_interval);
-        const nlohmann::json request = {{"cmd", "period_analysis"},    {"duration", duration},
-                                        {"decades", decades},          {"decade_points", decade_points},
-                                        {"average_num", average_num},  {"analysis_length", analysis_length},
-                                        {"fnom_hz", fnom_hz},          {"sampling_interval", interval},
-                                        {"sampling_num", sampling_num}};
+        const int interval = effectiveSamplingInterval(samplingInterval);
+        const nlohmann::json request = {{"cmd", "period_analysis"},   {"duration", duration},
+                                        {"decades", decades},         {"decade_points", decadePoints},
+                                        {"average_num", averageNum},  {"analysis_length", analysisLength},
+                                        {"fnom_hz", fnomHz},          {"sampling_interval", interval},
+                                        {"sampling_num", samplingNum}};
         return startPeriod(session.context, session.analysis, request, duration, interval,
-                           ksq::CStringUtils::safe_string(folder_path), ksq::CStringUtils::safe_string(file_name));
+                           ksq::CStringUtils::safe_string(folderPath), ksq::CStringUtils::safe_string(fileName));
     });
 }
 
-CI_API double* ci_fetch_period_stability_metric(uint64_t handle, int stability_metric_type, int* count) {
+CI_API double* ci_fetch_period_stability_metric(uint64_t handle, int stabilityMetricType, int* count) {
     return vel::withArrayFetch<double>(handle, count, [&](InstInstance& session) {
         return fetchDoublePairs(
-            session.context,
-            {{"cmd", "fetch_period_stability_metric"}, {"stability_metric_type", stability_metric_type}}, count,
-            "Fetch period stability metric data failed", "Fetch period stability metric data");
+            session.context, {{"cmd", "fetch_period_stability_metric"}, {"stability_metric_type", stabilityMetricType}},
+            count, "Fetch period stability metric data failed", "Fetch period stability metric data");
     });
 }
 

@@ -25,8 +25,8 @@ bool isAdChannel(int channel) {
 
 extern "C" {
 
-CI_API int ci_tot_analysis(uint64_t handle, int duration, int channel, int8_t enable_tot_data, const char* folder_path,
-                           const char* file_name) {
+CI_API int ci_tot_analysis(uint64_t handle, int duration, int channel, int8_t enableTotData, const char* folderPath,
+                           const char* fileName) {
     if (duration <= 0) {
         return -1;
     }
@@ -35,14 +35,14 @@ CI_API int ci_tot_analysis(uint64_t handle, int duration, int channel, int8_t en
         return -1;
     }
     return vel::withSession(handle, -1, "TOT analysis", [&](InstInstance& session) {
-        return startTimeOverThreshold(session.context, session.analysis, duration, channel, enable_tot_data,
-                                      ksq::CStringUtils::safe_string(folder_path),
-                                      ksq::CStringUtils::safe_string(file_name));
+        return startTimeOverThreshold(session.context, session.analysis, duration, channel, enableTotData,
+                                      ksq::CStringUtils::safe_string(folderPath),
+                                      ksq::CStringUtils::safe_string(fileName));
     });
 }
 
-CI_API int ci_es_analysis(uint64_t handle, int duration, int channel, int ad_integration_point, int area_scale,
-                          int8_t enable_es_data, const char* folder_path, const char* file_name) {
+CI_API int ci_es_analysis(uint64_t handle, int duration, int channel, int adIntegrationPoint, int areaScale,
+                          int8_t enableEsData, const char* folderPath, const char* fileNameText) {
     if (duration <= 0) {
         return -1;
     }
@@ -50,22 +50,18 @@ CI_API int ci_es_analysis(uint64_t handle, int duration, int channel, int ad_int
         vel::logError(handle, "Invalid A/D channel specified");
         return -1;
     }
-    if (ad_integration_point <= 0) {
+    if (adIntegrationPoint <= 0) {
         vel::logError(handle, "Invalid A/D integration point value");
         return -1;
     }
     return vel::withSession(handle, -1, "ES analysis", [&](InstInstance& session) {
-        const std::string folder = ksq::CStringUtils::safe_string(folder_path);
-        const std::string fileName = ksq::CStringUtils::safe_string(file_name);
-        const nlohmann::json request = {{"cmd", "es_analysis"},
-                                        {"duration", duration},
-                                        {"ch", channel},
-                                        {"ad_integration_point", ad_integration_point},
-                                        {"area_scale", area_scale},
-                                        {"enable_es_data", static_cast<int>(enable_es_data)},
-                                        {"folder_path", folder},
-                                        {"file_name", fileName}};
-        return startEnergySpectrum(session.context, session.analysis, request, duration, enable_es_data, folder,
+        const std::string folder = ksq::CStringUtils::safe_string(folderPath);
+        const std::string fileName = ksq::CStringUtils::safe_string(fileNameText);
+        const nlohmann::json request = {{"cmd", "es_analysis"},    {"duration", duration},
+                                        {"ch", channel},           {"ad_integration_point", adIntegrationPoint},
+                                        {"area_scale", areaScale}, {"enable_es_data", static_cast<int>(enableEsData)},
+                                        {"folder_path", folder},   {"file_name", fileName}};
+        return startEnergySpectrum(session.context, session.analysis, request, duration, enableEsData, folder,
                                    fileName);
     });
 }

@@ -54,20 +54,20 @@ int64_t* fetchRecords(uint64_t handle, const RecordSource& source, int* count, i
 
 extern "C" {
 
-CI_API int64_t* ci_fetch_t2_data(uint64_t handle, int* count, int timeout_ms) {
-    return fetchRecords(handle, kT2Source, count, timeout_ms);
+CI_API int64_t* ci_fetch_t2_data(uint64_t handle, int* count, int timeoutMs) {
+    return fetchRecords(handle, kT2Source, count, timeoutMs);
 }
 
-CI_API int64_t* ci_fetch_t3_data(uint64_t handle, int* count, int timeout_ms) {
-    return fetchRecords(handle, kT3Source, count, timeout_ms);
+CI_API int64_t* ci_fetch_t3_data(uint64_t handle, int* count, int timeoutMs) {
+    return fetchRecords(handle, kT3Source, count, timeoutMs);
 }
 
-CI_API int64_t* ci_fetch_tot_data(uint64_t handle, int* count, int timeout_ms) {
-    return fetchRecords(handle, kTotSource, count, timeout_ms);
+CI_API int64_t* ci_fetch_tot_data(uint64_t handle, int* count, int timeoutMs) {
+    return fetchRecords(handle, kTotSource, count, timeoutMs);
 }
 
-CI_API int64_t* ci_fetch_es_data(uint64_t handle, int* count, int timeout_ms) {
-    return fetchRecords(handle, kEsSource, count, timeout_ms);
+CI_API int64_t* ci_fetch_es_data(uint64_t handle, int* count, int timeoutMs) {
+    return fetchRecords(handle, kEsSource, count, timeoutMs);
 }
 
 }  // extern "C"

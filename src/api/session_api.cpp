@@ -31,10 +31,10 @@ void closeSession(const vel::SessionPtr& session) {
 
 extern "C" {
 
-CI_API uint64_t ci_create(const char* config_path, const char* base_dir) {
+CI_API uint64_t ci_create(const char* configPath, const char* baseDirText) {
     try {
-        const std::string configText = ksq::CStringUtils::safe_string(config_path);
-        const std::string baseText = ksq::CStringUtils::safe_string(base_dir);
+        const std::string configText = ksq::CStringUtils::safe_string(configPath);
+        const std::string baseText = ksq::CStringUtils::safe_string(baseDirText);
 
         const std::string resolvedConfig = ksq::CIOUtils::resolveBasePath(configText, baseText);
         const auto address = vel::readServiceConfig(resolvedConfig);

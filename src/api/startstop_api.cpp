@@ -48,52 +48,52 @@ int startWithGroups(uint64_t handle, const char* operation, const StartStopOptio
 
 extern "C" {
 
-CI_API int ci_startstop_analysis(uint64_t handle, int duration, const CHAN_GROUP* groups, int group_count,
-                                 const DUAL_STOPS_GROUP* dual_groups, int dual_count, int coins_time_window,
-                                 uint8_t enable_t3_data, const char* folder_path, const char* file_name) {
-    if (!startArgumentsValid(handle, duration, groups != nullptr && group_count > 0, coins_time_window)) {
+CI_API int ci_startstop_analysis(uint64_t handle, int duration, const CHAN_GROUP* groups, int groupCount,
+                                 const DUAL_STOPS_GROUP* dualGroups, int dualCount, int coinsTimeWindow,
+                                 uint8_t enableT3Data, const char* folderPath, const char* fileName) {
+    if (!startArgumentsValid(handle, duration, groups != nullptr && groupCount > 0, coinsTimeWindow)) {
         return -1;
     }
-    const StartStopOptions options{duration, coins_time_window, enable_t3_data, folder_path, file_name};
+    const StartStopOptions options{duration, coinsTimeWindow, enableT3Data, folderPath, fileName};
     return startWithGroups(handle, "Start-stop analysis", options, [&](StartStopGroups& result) {
-        return vel::analysis::groupsFromStructs(groups, group_count, dual_groups, dual_count, result);
+        return vel::analysis::groupsFromStructs(groups, groupCount, dualGroups, dualCount, result);
     });
 }
 
-CI_API int ci_startstop_analysis_json(uint64_t handle, int duration, const char* chan_groups_json,
-                                      const char* dualstops_groups_json, int coins_time_window, uint8_t enable_t3_data,
-                                      const char* folder_path, const char* file_name) {
-    const bool groupsGiven = chan_groups_json != nullptr && chan_groups_json[0] != '\0';
-    if (!startArgumentsValid(handle, duration, groupsGiven, coins_time_window)) {
+CI_API int ci_startstop_analysis_json(uint64_t handle, int duration, const char* chanGroupsJson,
+                                      const char* dualstopsGroupsJson, int coinsTimeWindow, uint8_t enableT3Data,
+                                      const char* folderPath, const char* fileName) {
+    const bool groupsGiven = chanGroupsJson != nullptr && chanGroupsJson[0] != '\0';
+    if (!startArgumentsValid(handle, duration, groupsGiven, coinsTimeWindow)) {
         return -1;
     }
-    const StartStopOptions options{duration, coins_time_window, enable_t3_data, folder_path, file_name};
+    const StartStopOptions options{duration, coinsTimeWindow, enableT3Data, folderPath, fileName};
     return startWithGroups(handle, "Start-stop analysis json", options, [&](StartStopGroups& result) {
-        return vel::analysis::groupsFromJson(chan_groups_json, dualstops_groups_json, result);
+        return vel::analysis::groupsFromJson(chanGroupsJson, dualstopsGroupsJson, result);
     });
 }
 
-CI_API int64_t* ci_fetch_startstop_processdata(uint64_t handle, int start_chan, int stop_chan, int* count) {
+CI_API int64_t* ci_fetch_startstop_processdata(uint64_t handle, int startChan, int stopChan, int* count) {
     return vel::withArrayFetch<int64_t>(handle, count, [&](InstInstance& session) {
         return vel::analysis::fetchIntegerPairs(
             session.context,
-            {{"cmd", "fetch_startstop_processdata"}, {"start_chan", start_chan}, {"stop_chan", stop_chan}}, count,
+            {{"cmd", "fetch_startstop_processdata"}, {"start_chan", startChan}, {"stop_chan", stopChan}}, count,
             "Fetch analysis process data failed for start-stop analysis", "Fetch start-stop process data");
     });
 }
 
-CI_API int64_t* ci_fetch_startstop_average_processdata(uint64_t handle, int start_chan, int* count) {
+CI_API int64_t* ci_fetch_startstop_average_processdata(uint64_t handle, int startChan, int* count) {
     return vel::withArrayFetch<int64_t>(handle, count, [&](InstInstance& session) {
         return vel::analysis::fetchIntegerPairs(
-            session.context, {{"cmd", "fetch_startstop_average_processdata"}, {"start_chan", start_chan}}, count,
+            session.context, {{"cmd", "fetch_startstop_average_processdata"}, {"start_chan", startChan}}, count,
             "Fetch analysis average process data failed for start-stop analysis",
             "Fetch start-stop average process data");
     });
 }
 
-CI_API int64_t* ci_fetch_startstop_dualstops_rawdata(uint64_t handle, int start_chan, int* count, int timeout_ms) {
+CI_API int64_t* ci_fetch_startstop_dualstops_rawdata(uint64_t handle, int startChan, int* count, int timeoutMs) {
     return vel::withArrayFetch<int64_t>(handle, count, [&](InstInstance& session) {
-        return vel::analysis::fetchDualStopPairs(session.context, session.analysis, start_chan, count, timeout_ms);
+        return vel::analysis::fetchDualStopPairs(session.context, session.analysis, startChan, count, timeoutMs);
     });
 }
 

@@ -12,21 +12,21 @@ using namespace vel::analysis;
 
 extern "C" {
 
-CI_API int ci_tof_analysis(uint64_t handle, int duration, int ch1, int ch2, int coins_time_window,
-                           uint8_t enable_t3_data, int avg_times, const char* folder_path, const char* file_name) {
+CI_API int ci_tof_analysis(uint64_t handle, int duration, int ch1, int ch2, int coinsTimeWindow, uint8_t enableT3Data,
+                           int avgTimes, const char* folderPath, const char* fileName) {
     if (duration <= 0) {
         return -1;
     }
-    const TimeOfFlightRun run{duration, ch1, ch2, coins_time_window, enable_t3_data, avg_times};
+    const TimeOfFlightRun run{duration, ch1, ch2, coinsTimeWindow, enableT3Data, avgTimes};
     return vel::withSession(handle, -1, "Tof analysis", [&](InstInstance& session) {
-        return startTimeOfFlight(session.context, session.analysis, run, ksq::CStringUtils::safe_string(folder_path),
-                                 ksq::CStringUtils::safe_string(file_name));
+        return startTimeOfFlight(session.context, session.analysis, run, ksq::CStringUtils::safe_string(folderPath),
+                                 ksq::CStringUtils::safe_string(fileName));
     });
 }
 
-CI_API int ci_set_cross_correlation_config(uint64_t handle, int virtual_twin, int bin_width, int dcr1, int dcr2) {
+CI_API int ci_set_cross_correlation_config(uint64_t handle, int virtualTwin, int binWidth, int dcr1, int dcr2) {
     return vel::withSession(handle, -1, "Set cross correlation config", [&](InstInstance& session) {
-        return configureCrossCorrelation(session.context, session.analysis, virtual_twin, bin_width, dcr1, dcr2);
+        return configureCrossCorrelation(session.context, session.analysis, virtualTwin, binWidth, dcr1, dcr2);
     });
 }
 

@@ -4,7 +4,7 @@
 // checksum of what it produced and handed out ("sim_acq_stats"), asked on a
 // second connection of the test's own.
 
-#include "sim/model/fnv1a.h"
+#include "sim/model/common/fnv1a.h"
 #include "support/loopback.h"
 #include "support/sim_session.h"
 #include "support/temp_dir.h"

@@ -14,7 +14,7 @@
 
 #include "e2e/analysis_csv.h"
 #include "reliability/reliability_support.h"
-#include "sim/model/fnv1a.h"
+#include "sim/model/common/fnv1a.h"
 #include "support/loopback.h"
 #include "support/sim_session.h"
 

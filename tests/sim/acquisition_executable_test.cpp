@@ -6,14 +6,14 @@
 #include <chrono>
 #include <thread>
 
-#include "sim/model/fnv1a.h"
+#include "sim/model/common/fnv1a.h"
 #include "support/loopback.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-using nlohmann::json;
+using Json = nlohmann::json;
 using veltrano::sim::Fnv1a64;
 using veltest::LoopbackClient;
 using veltest::SimProcess;
@@ -24,7 +24,7 @@ const std::string kLightSignal =
     "[instrument]\nchannels = 4\n[background]\nrate_hz = 5000\n[clock]\nenabled = false\nchannel = 4\n";
 
 std::vector<std::uint8_t> fetch(LoopbackClient& client) {
-    client.sendRaw(json{{"cmd", "fetch_rawdata"}}.dump() + "\n");
+    client.sendRaw(Json{{"cmd", "fetch_rawdata"}}.dump() + "\n");
     return client.readBinary();
 }
 
@@ -45,16 +45,16 @@ protected:
 TEST_F(SimExecutableAcquisition, FetchedStreamMatchesTheReportedLengthAndChecksum) {
     SimProcess sim(kSimulator, {"--config", config("")}, 11);
     LoopbackClient client(sim.port());
-    ASSERT_EQ(client.call(json{{"cmd", "acq_rawdata"}, {"data_mode", 0}, {"duration", 1}, {"folder_path", ""},
+    ASSERT_EQ(client.call(Json{{"cmd", "acq_rawdata"}, {"data_mode", 0}, {"duration", 1}, {"folder_path", ""},
                                {"file_name", ""}, {"max_volume_size", 0}, {"force_close", false}}),
-              (json{{"result", 0}}));
+              (Json{{"result", 0}}));
     std::vector<std::uint8_t> stream;
-    json stats;
+    Json stats;
     while (true) {
         const std::vector<std::uint8_t> bytes = fetch(client);
         stream.insert(stream.end(), bytes.begin(), bytes.end());
         if (!bytes.empty()) continue;
-        stats = client.call(json{{"cmd", "sim_acq_stats"}})["data"];
+        stats = client.call(Json{{"cmd", "sim_acq_stats"}})["data"];
         if (stats["state"] == "ended" && stats["bytes_pending"] == 0) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -63,13 +63,13 @@ TEST_F(SimExecutableAcquisition, FetchedStreamMatchesTheReportedLengthAndChecksu
     EXPECT_EQ(stats["bytes_produced"], stream.size());
     EXPECT_EQ(stats["fetched_fnv1a64"], checksum(stream));
     EXPECT_EQ(stats["events"], stream.size() / 16);
-    EXPECT_EQ(client.call(json{{"cmd", "is_rawdata_processing"}})["data"]["value"], false);
+    EXPECT_EQ(client.call(Json{{"cmd", "is_rawdata_processing"}})["data"]["value"], false);
 }
 
 TEST_F(SimExecutableAcquisition, StreamModeHandsOutConfiguredChunksUpToTheTotal) {
     SimProcess sim(kSimulator, {"--config", config("[stream]\nchunk_bytes = 1048576\ntotal_bytes = 3670016\n")});
     LoopbackClient client(sim.port());
-    ASSERT_EQ(client.call(json{{"cmd", "acq_rawdata"}, {"data_mode", 1}, {"duration", 60}})["result"], 0);
+    ASSERT_EQ(client.call(Json{{"cmd", "acq_rawdata"}, {"data_mode", 1}, {"duration", 60}})["result"], 0);
     std::vector<std::uint8_t> stream;
     std::vector<std::size_t> sizes;
     for (std::vector<std::uint8_t> bytes = fetch(client); !bytes.empty(); bytes = fetch(client)) {
@@ -77,7 +77,7 @@ TEST_F(SimExecutableAcquisition, StreamModeHandsOutConfiguredChunksUpToTheTotal)
         stream.insert(stream.end(), bytes.begin(), bytes.end());
     }
     EXPECT_EQ(sizes, (std::vector<std::size_t>{1 << 20, 1 << 20, 1 << 20, 1 << 19}));
-    const json stats = client.call(json{{"cmd", "sim_acq_stats"}})["data"];
+    const Json stats = client.call(Json{{"cmd", "sim_acq_stats"}})["data"];
     EXPECT_EQ(stats["state"], "ended");
     EXPECT_EQ(stats["bytes_fetched"], 3670016);
     EXPECT_EQ(stats["fetched_fnv1a64"], checksum(stream));
@@ -86,11 +86,11 @@ TEST_F(SimExecutableAcquisition, StreamModeHandsOutConfiguredChunksUpToTheTotal)
 TEST_F(SimExecutableAcquisition, ServiceSideVolumesAreCompleteWhenWaitDataReadyAnswers) {
     SimProcess sim(kSimulator, {"--config", config("[acquisition]\ndata_dir = " + dir_.str() + "\n")});
     LoopbackClient client(sim.port());
-    ASSERT_EQ(client.call(json{{"cmd", "acq_rawdata"}, {"data_mode", 0}, {"duration", 1}, {"folder_path", "runs"},
+    ASSERT_EQ(client.call(Json{{"cmd", "acq_rawdata"}, {"data_mode", 0}, {"duration", 1}, {"folder_path", "runs"},
                                {"file_name", "run"}, {"max_volume_size", 1}, {"force_close", true}}),
-              (json{{"result", 0}}));
-    EXPECT_EQ(client.call(json{{"cmd", "wait_data_ready"}, {"timeout_ms", 60000}}), (json{{"result", 0}}));
-    const json stats = client.call(json{{"cmd", "sim_acq_stats"}})["data"];
+              (Json{{"result", 0}}));
+    EXPECT_EQ(client.call(Json{{"cmd", "wait_data_ready"}, {"timeout_ms", 60000}}), (Json{{"result", 0}}));
+    const Json stats = client.call(Json{{"cmd", "sim_acq_stats"}})["data"];
     ASSERT_FALSE(stats["files"].empty());
     EXPECT_EQ(stats["files"][0], (dir_.path() / "runs" / "run.bin").string());
     std::vector<std::uint8_t> all;
@@ -100,15 +100,15 @@ TEST_F(SimExecutableAcquisition, ServiceSideVolumesAreCompleteWhenWaitDataReadyA
     }
     EXPECT_EQ(stats["bytes_written"], all.size());
     EXPECT_EQ(stats["written_fnv1a64"], checksum(all));
-    EXPECT_EQ(client.call(json{{"cmd", "is_rawdata_processing"}})["data"]["value"], false);
+    EXPECT_EQ(client.call(Json{{"cmd", "is_rawdata_processing"}})["data"]["value"], false);
 }
 
 TEST_F(SimExecutableAcquisition, RateRecordingAnswersRowsForEveryChannel) {
     SimProcess sim(kSimulator, {"--config", config("")});
     LoopbackClient client(sim.port());
-    ASSERT_EQ(client.call(json{{"cmd", "start_single_cps_recording"}}), (json{{"result", 0}}));
+    ASSERT_EQ(client.call(Json{{"cmd", "start_single_cps_recording"}}), (Json{{"result", 0}}));
     std::this_thread::sleep_for(std::chrono::milliseconds(350));  // at least three samples 100 ms apart
-    client.sendRaw(json{{"cmd", "get_singlecps_data"}}.dump() + "\n");
+    client.sendRaw(Json{{"cmd", "get_singlecps_data"}}.dump() + "\n");
     const std::vector<std::uint8_t> payload = client.readBinary();
     const std::string text(payload.begin(), payload.end());
     const auto lines = std::count(text.begin(), text.end(), '\n');

@@ -4,11 +4,11 @@
 
 #include <cmath>
 
-#include "sim/model/analysis_records.h"
-#include "sim/model/cross_correlation.h"
-#include "sim/model/histogram.h"
-#include "sim/model/point_list.h"
-#include "sim/model/record_store.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/cross_correlation.h"
+#include "sim/model/analyses/histogram.h"
+#include "sim/model/analyses/point_list.h"
+#include "sim/model/analyses/record_store.h"
 
 namespace veltrano::sim {
 namespace {
@@ -68,8 +68,8 @@ TEST(PointListEncoding, IsALittleEndianCountFollowedByDoublePairs) {
 
 TEST(AnalysisRecordEncoding, T3AndCoincidenceRecordsArePackedLittleEndian) {
     const auto t3 = encodeT3Record({0xFFFFFFFFu, 3, -2, 7});
-    const std::array<unsigned char, 16> t3_expected{0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 7, 0, 0, 0};
-    EXPECT_EQ(t3, t3_expected);
+    const std::array<unsigned char, 16> t3Expected{0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 7, 0, 0, 0};
+    EXPECT_EQ(t3, t3Expected);
     const auto n = encodeNCoincidenceRecord({0x0102030405060708, -1, 9, 3, 1});
     EXPECT_EQ(n[0], 0x08);
     EXPECT_EQ(n[7], 0x01);
@@ -105,12 +105,12 @@ TEST(NormalisedG2, RemovesDarkCountsAndRefusesAnEmptyReference) {
     EXPECT_DOUBLE_EQ(raw[1].y, 4000.0);
     EXPECT_DOUBLE_EQ(raw[0].y, 0.0);
     // Half of each channel's rate is dark: rho1 rho2 = 1/4.
-    config.dcr1_hz = config.dcr2_hz = 500;
+    config.dcr1Hz = config.dcr2Hz = 500;
     const PointList clean = normalisedG2(h, 1000, 1000, 1.0, config);
     EXPECT_DOUBLE_EQ(clean[1].y, 1 + 3999.0 * 4);
     EXPECT_DOUBLE_EQ(clean[0].y, 1 - 4.0);
     // Dark rates at or above the rate are not taken out.
-    config.dcr1_hz = 5000;
+    config.dcr1Hz = 5000;
     EXPECT_DOUBLE_EQ(normalisedG2(h, 1000, 1000, 1.0, config)[1].y, 1 + 3999.0 * 2);
     // The outer bins as reference: (0 + 1) / 2 per bin.
     config = CrossCorrelationConfig{1, 1000, 0, 0};

@@ -18,9 +18,9 @@ double gaussianShare(double lo, double hi, double d, double s) {
 }
 
 // Two busy independent channels (3 and 4) beside the light signal's pair source.
-InstrumentConfig busyIndependentChannels(double rate_hz) {
+InstrumentConfig busyIndependentChannels(double rateHz) {
     InstrumentConfig c = lightSignalConfig();
-    c.signal.background_rate_hz = {100.0, 100.0, rate_hz, rate_hz};
+    c.signal.backgroundRateHz = {100.0, 100.0, rateHz, rateHz};
     return c;
 }
 
@@ -30,7 +30,7 @@ TEST_F(AnalysisPhysicsTest, TimeOfFlightPeakSitsAtThePairDelayWithThePairJitter)
     build(lightSignalConfig());
     ASSERT_EQ(call(tof(1, 1, 2, 10000))["result"], 0);
     pass(1100);
-    const auto histogram = points(json{{"cmd", "fetch_processdata"}});
+    const auto histogram = points(Json{{"cmd", "fetch_processdata"}});
     ASSERT_FALSE(histogram.empty());
     EXPECT_EQ(histogram.front().x, -histogram.back().x);
     double n = 0;
@@ -57,7 +57,7 @@ TEST_F(AnalysisPhysicsTest, TimeOfFlightAveragesOverItsRuns) {
     build(lightSignalConfig());
     ASSERT_EQ(call(tof(2, 1, 2, 10000, 4))["result"], 0);
     pass(2100);
-    const auto histogram = points(json{{"cmd", "fetch_processdata"}});
+    const auto histogram = points(Json{{"cmd", "fetch_processdata"}});
     const double total = std::accumulate(histogram.begin(), histogram.end(), 0.0,
                                          [](double s, const DecodedPoint& p) { return s + p.y; });
     // Two seconds of pairs (and a few accidentals) shared among four runs.
@@ -76,13 +76,13 @@ TEST_F(AnalysisPhysicsTest, G2OfAPairSourcePeaksAtTheExpectedHeight) {
     //   g2 = 1 + (raw g2 - 1) / (rho1 rho2) = 1 + f / (P w).
     // The coincidence window only bounds the curve; it does not enter the height.
     build(lightSignalConfig());
-    const double bin_ps = 100;
-    const double f = gaussianShare(kPairDelayPs - bin_ps / 2, kPairDelayPs + bin_ps / 2, kPairDelayPs, kPairJitterPs);
-    const double w_s = bin_ps * 1e-12;
+    const double binPs = 100;
+    const double f = gaussianShare(kPairDelayPs - binPs / 2, kPairDelayPs + binPs / 2, kPairDelayPs, kPairJitterPs);
+    const double wS = binPs * 1e-12;
     const double rate = kLightPairCps + kLightBackgroundCps;
-    const double expected_raw = 1 + kLightPairCps * f / (w_s * rate * rate);
-    const double expected_clean = 1 + f / (kLightPairCps * w_s);
-    const double relative_error = 5 / std::sqrt(kLightPairCps * f);  // one second of peak counts
+    const double expectedRaw = 1 + kLightPairCps * f / (wS * rate * rate);
+    const double expectedClean = 1 + f / (kLightPairCps * wS);
+    const double relativeError = 5 / std::sqrt(kLightPairCps * f);  // one second of peak counts
 
     ASSERT_EQ(call(tof(1, 1, 2, 10000))["result"], 0);
     ASSERT_EQ(call(crossCorrelationConfig(0, 100, 0, 0))["result"], 0);
@@ -94,14 +94,14 @@ TEST_F(AnalysisPhysicsTest, G2OfAPairSourcePeaksAtTheExpectedHeight) {
         ADD_FAILURE() << "no bin at " << x;
         return 0.0;
     };
-    const auto raw = points(json{{"cmd", "fetch_cross_correlation_data"}});
-    EXPECT_NEAR(peakAt(raw, kPairDelayPs), expected_raw, relative_error * expected_raw);
+    const auto raw = points(Json{{"cmd", "fetch_cross_correlation_data"}});
+    EXPECT_NEAR(peakAt(raw, kPairDelayPs), expectedRaw, relativeError * expectedRaw);
 
     // The dark counts only change the normalisation: same counts, other configuration.
     const auto dark = static_cast<std::int64_t>(std::lround(kLightBackgroundCps));
     ASSERT_EQ(call(crossCorrelationConfig(0, 100, dark, dark))["result"], 0);
-    const auto clean = points(json{{"cmd", "fetch_cross_correlation_data"}});
-    EXPECT_NEAR(peakAt(clean, kPairDelayPs), expected_clean, relative_error * expected_clean);
+    const auto clean = points(Json{{"cmd", "fetch_cross_correlation_data"}});
+    EXPECT_NEAR(peakAt(clean, kPairDelayPs), expectedClean, relativeError * expectedClean);
     // Far from the delay only accidentals remain.
     EXPECT_LT(peakAt(clean, -5000), 50.0);
 }
@@ -112,101 +112,101 @@ TEST_F(AnalysisPhysicsTest, G2OfIndependentChannelsSitsAtOne) {
     ASSERT_EQ(call(crossCorrelationConfig(0, 1000, 0, 0))["result"], 0);
     ASSERT_EQ(call(tof(1, 3, 4, 1000000))["result"], 0);
     pass(1100);
-    const auto curve = points(json{{"cmd", "fetch_cross_correlation_data"}});
+    const auto curve = points(Json{{"cmd", "fetch_cross_correlation_data"}});
     ASSERT_EQ(curve.size(), 1999u);
     // About R^2 w T = 90 coincidences per bin.
-    const double per_bin = rate * rate * 1e-9;
+    const double perBin = rate * rate * 1e-9;
     double sum = 0;
     for (const DecodedPoint& p : curve) {
-        EXPECT_NEAR(p.y, 1.0, 6 / std::sqrt(per_bin)) << "delay " << p.x;
+        EXPECT_NEAR(p.y, 1.0, 6 / std::sqrt(perBin)) << "delay " << p.x;
         sum += p.y;
     }
-    EXPECT_NEAR(sum / static_cast<double>(curve.size()), 1.0, 5 / std::sqrt(per_bin * static_cast<double>(curve.size())));
+    EXPECT_NEAR(sum / static_cast<double>(curve.size()), 1.0, 5 / std::sqrt(perBin * static_cast<double>(curve.size())));
 
     // Normalised by its 100 outermost bins on each side instead of the singles.
     ASSERT_EQ(call(crossCorrelationConfig(100, 1000, 0, 0))["result"], 0);
-    const auto twin = points(json{{"cmd", "fetch_cross_correlation_data"}});
+    const auto twin = points(Json{{"cmd", "fetch_cross_correlation_data"}});
     ASSERT_EQ(twin.size(), curve.size());
-    double twin_sum = 0;
-    for (const DecodedPoint& p : twin) twin_sum += p.y;
-    EXPECT_NEAR(twin_sum / static_cast<double>(twin.size()), 1.0, 5 / std::sqrt(per_bin * 200));
+    double twinSum = 0;
+    for (const DecodedPoint& p : twin) twinSum += p.y;
+    EXPECT_NEAR(twinSum / static_cast<double>(twin.size()), 1.0, 5 / std::sqrt(perBin * 200));
 }
 
 TEST_F(AnalysisPhysicsTest, CoincidencesOfIndependentChannelsCountAtR1R2Window) {
     const double rate = 100000;
     build(busyIndependentChannels(rate));
-    const double window_s = 100e-9;  // 100 times the default 1000 ps coincidence window
-    ASSERT_EQ(call(ncoins(5, json::array({strategy("independent", {3, 4}, 100), strategy("pairs", {1, 2}, 4)})))["result"], 0);
+    const double windowS = 100e-9;  // 100 times the default 1000 ps coincidence window
+    ASSERT_EQ(call(ncoins(5, Json::array({strategy("independent", {3, 4}, 100), strategy("pairs", {1, 2}, 4)})))["result"], 0);
     pass(5100);
     // A reference event counts when the partner has an event within +-window/2:
     // R1 (1 - exp(-R2 window)), which is R1 R2 window for R2 window << 1 (here 0.01).
-    const double measured_rate = rate + 45;  // dark counts and threshold noise
-    const double expected = 5 * measured_rate * (1 - std::exp(-measured_rate * window_s));
-    const auto totals = points(json{{"cmd", "fetch_processdata"}});
+    const double measuredRate = rate + 45;  // dark counts and threshold noise
+    const double expected = 5 * measuredRate * (1 - std::exp(-measuredRate * windowS));
+    const auto totals = points(Json{{"cmd", "fetch_processdata"}});
     ASSERT_EQ(totals.size(), 2u);
     EXPECT_NEAR(totals[0].y, expected, 5 * std::sqrt(expected));
-    EXPECT_NEAR(expected / 5, measured_rate * measured_rate * window_s, 0.01 * expected / 5);
+    EXPECT_NEAR(expected / 5, measuredRate * measuredRate * windowS, 0.01 * expected / 5);
     // The pair source's 1500 ps delay lies within +-2000 ps: every pair counts.
     EXPECT_NEAR(totals[1].y, 5 * kLightPairCps, 5 * std::sqrt(5 * kLightPairCps) + 50);
 
-    const auto history = points(json{{"cmd", "fetch_ncoins_cps"}, {"strategy_index", 0}});
+    const auto history = points(Json{{"cmd", "fetch_ncoins_cps"}, {"strategy_index", 0}});
     ASSERT_EQ(history.size(), 5u);
     for (std::size_t s = 0; s < history.size(); ++s) {
         EXPECT_EQ(history[s].x, static_cast<double>(s + 1));
         EXPECT_NEAR(history[s].y, expected / 5, 5 * std::sqrt(expected / 5));
     }
-    const json cps = call(json{{"cmd", "get_ncoins_cps"}, {"strategy_index", 0}});
+    const Json cps = call(Json{{"cmd", "get_ncoins_cps"}, {"strategy_index", 0}});
     EXPECT_NEAR(cps["data"]["value"].get<double>(), expected / 5, 5 * std::sqrt(expected / 5));
 }
 
 TEST_F(AnalysisPhysicsTest, StartStopCountsTheFirstStopOfEachStartAndPairsDualStops) {
     build(lightSignalConfig());
-    const double window_s = 1e-6;
-    ASSERT_EQ(call(startstop(1, json{{"1", {2, 3}}}, json{{"1", {2, 3}}}, 1000000))["result"], 0);
+    const double windowS = 1e-6;
+    ASSERT_EQ(call(startstop(1, Json{{"1", {2, 3}}}, Json{{"1", {2, 3}}}, 1000000))["result"], 0);
     pass(1100);
-    const auto pair_histogram = points(json{{"cmd", "fetch_startstop_processdata"}, {"start_chan", 1}, {"stop_chan", 2}});
-    ASSERT_GT(pair_histogram.size(), 2u);
-    EXPECT_EQ(pair_histogram.front().x, 0);
-    const double width = pair_histogram[1].x;
-    double in_peak = 0;
-    double off_peak = 0;
-    for (const DecodedPoint& p : pair_histogram) {
+    const auto pairHistogram = points(Json{{"cmd", "fetch_startstop_processdata"}, {"start_chan", 1}, {"stop_chan", 2}});
+    ASSERT_GT(pairHistogram.size(), 2u);
+    EXPECT_EQ(pairHistogram.front().x, 0);
+    const double width = pairHistogram[1].x;
+    double inPeak = 0;
+    double offPeak = 0;
+    for (const DecodedPoint& p : pairHistogram) {
         const bool overlaps = p.x + width > kPairDelayPs - 5 * kPairJitterPs && p.x < kPairDelayPs + 5 * kPairJitterPs;
-        (overlaps ? in_peak : off_peak) += p.y;
+        (overlaps ? inPeak : offPeak) += p.y;
     }
-    EXPECT_NEAR(in_peak, kLightPairCps, 5 * std::sqrt(kLightPairCps));
+    EXPECT_NEAR(inPeak, kLightPairCps, 5 * std::sqrt(kLightPairCps));
     // A background start finds a first stop on channel 2 within the window
     // with probability 1 - exp(-R2 window).
     const double rate2 = kLightPairCps + kLightBackgroundCps;
-    const double expected_off_peak = kLightBackgroundCps * (1 - std::exp(-rate2 * window_s));
-    EXPECT_NEAR(off_peak, expected_off_peak, 5 * std::sqrt(expected_off_peak));
+    const double expectedOffPeak = kLightBackgroundCps * (1 - std::exp(-rate2 * windowS));
+    EXPECT_NEAR(offPeak, expectedOffPeak, 5 * std::sqrt(expectedOffPeak));
 
     // Channel 3 only has dark counts.
     const double starts = kLightPairCps + kLightBackgroundCps;
-    const double dark_share = 1 - std::exp(-kLightBackgroundCps * window_s);
-    const auto background = points(json{{"cmd", "fetch_startstop_processdata"}, {"start_chan", 1}, {"stop_chan", 3}});
-    double background_total = 0;
-    for (const DecodedPoint& p : background) background_total += p.y;
-    EXPECT_NEAR(background_total, starts * dark_share, 5 * std::sqrt(starts * dark_share));
+    const double darkShare = 1 - std::exp(-kLightBackgroundCps * windowS);
+    const auto background = points(Json{{"cmd", "fetch_startstop_processdata"}, {"start_chan", 1}, {"stop_chan", 3}});
+    double backgroundTotal = 0;
+    for (const DecodedPoint& p : background) backgroundTotal += p.y;
+    EXPECT_NEAR(backgroundTotal, starts * darkShare, 5 * std::sqrt(starts * darkShare));
 
-    const auto average = points(json{{"cmd", "fetch_startstop_average_processdata"}, {"start_chan", 1}});
-    ASSERT_EQ(average.size(), pair_histogram.size());
+    const auto average = points(Json{{"cmd", "fetch_startstop_average_processdata"}, {"start_chan", 1}});
+    ASSERT_EQ(average.size(), pairHistogram.size());
     for (std::size_t i = 0; i < average.size(); ++i) {
-        EXPECT_DOUBLE_EQ(average[i].y, (pair_histogram[i].y + background[i].y) / 2);
+        EXPECT_DOUBLE_EQ(average[i].y, (pairHistogram[i].y + background[i].y) / 2);
     }
 
     // Dual stops: both stops within the window, mostly a pair's partner and a dark count.
-    const double expected_pairs = kLightPairCps * dark_share;
-    const auto pairs = points(json{{"cmd", "fetch_startstop_dualstops_rawdata"}, {"start_chan", 1}});
-    EXPECT_NEAR(static_cast<double>(pairs.size()), expected_pairs, 5 * std::sqrt(expected_pairs) + 1);
-    std::size_t at_delay = 0;
+    const double expectedPairs = kLightPairCps * darkShare;
+    const auto pairs = points(Json{{"cmd", "fetch_startstop_dualstops_rawdata"}, {"start_chan", 1}});
+    EXPECT_NEAR(static_cast<double>(pairs.size()), expectedPairs, 5 * std::sqrt(expectedPairs) + 1);
+    std::size_t atDelay = 0;
     for (const DecodedPoint& p : pairs) {
         EXPECT_GE(p.y, 0);
         EXPECT_LT(p.y, 1e6);
-        if (std::fabs(p.x - kPairDelayPs) <= 5 * kPairJitterPs) ++at_delay;
+        if (std::fabs(p.x - kPairDelayPs) <= 5 * kPairJitterPs) ++atDelay;
     }
-    EXPECT_GE(at_delay * 10, pairs.size() * 9);
-    EXPECT_TRUE(points(json{{"cmd", "fetch_startstop_dualstops_rawdata"}, {"start_chan", 1}}).empty());
+    EXPECT_GE(atDelay * 10, pairs.size() * 9);
+    EXPECT_TRUE(points(Json{{"cmd", "fetch_startstop_dualstops_rawdata"}, {"start_chan", 1}}).empty());
 }
 
 }  // namespace

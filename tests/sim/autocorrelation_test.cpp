@@ -13,13 +13,13 @@ namespace {
 constexpr double kExcitationHz = 1e6;
 constexpr double kLifetimePs = 10000;
 
-// Channel 1 alone: `background_hz` of Poisson dark counts, or the emitter when
+// Channel 1 alone: `backgroundHz` of Poisson dark counts, or the emitter when
 // `emitter` is set; no threshold noise, pairs or clock.
-InstrumentConfig oneChannel(double background_hz, bool emitter) {
+InstrumentConfig oneChannel(double backgroundHz, bool emitter) {
     InstrumentConfig c;
-    c.signal.channel_count = 2;
-    c.signal.background_rate_hz = {background_hz, 0.0};
-    c.signal.detector.noise_rate_hz = 0;
+    c.signal.channelCount = 2;
+    c.signal.backgroundRateHz = {backgroundHz, 0.0};
+    c.signal.detector.noiseRateHz = 0;
     c.signal.pairs.clear();
     c.signal.clock.enabled = false;
     c.signal.clock.channel = 2;
@@ -29,19 +29,19 @@ InstrumentConfig oneChannel(double background_hz, bool emitter) {
 
 class AutocorrelationTest : public DispatcherFixture {
 protected:
-    static json autocorrelation(std::int64_t duration, int ch, double min_tau, double max_tau, std::int64_t bins,
-                                int enable_t2 = 0, const std::string& file = "") {
-        return json{{"cmd", "autocorrelation_analysis"}, {"duration", duration}, {"ch", ch},
-                    {"min_tau", min_tau},                {"max_tau", max_tau},   {"bin_num", bins},
-                    {"enable_t2_data", enable_t2},       {"folder_path", ""},    {"file_name", file}};
+    static Json autocorrelation(std::int64_t duration, int ch, double minTau, double maxTau, std::int64_t bins,
+                                int enableT2 = 0, const std::string& file = "") {
+        return Json{{"cmd", "autocorrelation_analysis"}, {"duration", duration}, {"ch", ch},
+                    {"min_tau", minTau},                {"max_tau", maxTau},   {"bin_num", bins},
+                    {"enable_t2_data", enableT2},       {"folder_path", ""},    {"file_name", file}};
     }
     // g2 over +-100 ns in 201 bins of about 1 ns after 500 ms of channel 1.
     std::vector<DecodedPoint> measure() {
         EXPECT_EQ(call(autocorrelation(1, 1, -100e-9, 100e-9, 201))["result"], 0);
         pass(500);
-        return points(json{{"cmd", "fetch_autocorrelation_data"}});
+        return points(Json{{"cmd", "fetch_autocorrelation_data"}});
     }
-    void noDeadTime() { ASSERT_EQ(call(json{{"cmd", "set_deadtime"}, {"channel", 1}, {"value", 0}})["result"], 0); }
+    void noDeadTime() { ASSERT_EQ(call(Json{{"cmd", "set_deadtime"}, {"channel", 1}, {"value", 0}})["result"], 0); }
     // Mean g2 of the bins whose centre lies within lo .. hi seconds of zero.
     static double meanWithin(const std::vector<DecodedPoint>& curve, double lo, double hi) {
         double sum = 0;
@@ -58,16 +58,16 @@ protected:
 
 TEST_F(AutocorrelationTest, StartChecksItsKeys) {
     build(lightSignalConfig());
-    const json good = autocorrelation(1, 1, -1e-8, 1e-8, 100);
+    const Json good = autocorrelation(1, 1, -1e-8, 1e-8, 100);
     for (const char* key : {"duration", "ch", "min_tau", "max_tau", "bin_num"}) {
-        json missing = good;
+        Json missing = good;
         missing.erase(key);
         EXPECT_EQ(call(missing)["result"], 3) << key;
-        json text = good;
+        Json text = good;
         text[key] = "1";
         EXPECT_EQ(call(text)["result"], 3) << key;
     }
-    json fractional = good;
+    Json fractional = good;
     fractional["bin_num"] = 10.0;
     EXPECT_EQ(call(fractional)["result"], 3);
     fractional = good;
@@ -83,30 +83,30 @@ TEST_F(AutocorrelationTest, StartChecksItsKeys) {
     EXPECT_EQ(call(autocorrelation(1, 1, 0, 1e-8, (1 << 20) + 1))["result"], 5);
     EXPECT_EQ(instrument_->analyses().state(), AnalysisState::Idle);
     // Integer delays are numbers too.
-    json integral = good;
+    Json integral = good;
     integral["min_tau"] = 0;
-    EXPECT_EQ(call(integral), (json{{"result", 0}}));
+    EXPECT_EQ(call(integral), (Json{{"result", 0}}));
     EXPECT_EQ(instrument_->analyses().state(), AnalysisState::Running);
 }
 
 TEST_F(AutocorrelationTest, CurveHasOnePointPerLinearBinAtItsCentreInSeconds) {
     build(lightSignalConfig());
     const std::vector<std::uint8_t> empty{0, 0, 0, 0};
-    EXPECT_EQ(binary(json{{"cmd", "fetch_autocorrelation_data"}}), empty);
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_autocorrelation_data"}}), empty);
     ASSERT_EQ(call(autocorrelation(1, 1, -2e-9, 8e-9, 5))["result"], 0);
-    EXPECT_EQ(binary(json{{"cmd", "fetch_autocorrelation_data"}}), empty);  // nothing counted yet
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_autocorrelation_data"}}), empty);  // nothing counted yet
     pass(200);
-    const auto curve = points(json{{"cmd", "fetch_autocorrelation_data"}});
+    const auto curve = points(Json{{"cmd", "fetch_autocorrelation_data"}});
     ASSERT_EQ(curve.size(), 5u);
     for (std::size_t i = 0; i < curve.size(); ++i) EXPECT_NEAR(curve[i].x, -1e-9 + 2e-9 * i, 1e-21);
     // "fetch_processdata" answers the raw pair counts in ps; clearing forgets them.
-    const auto counts = points(json{{"cmd", "fetch_processdata"}});
+    const auto counts = points(Json{{"cmd", "fetch_processdata"}});
     ASSERT_EQ(counts.size(), 5u);
     EXPECT_NEAR(counts[0].x, -1000, 1e-6);
-    EXPECT_EQ(call(json{{"cmd", "clear_analysis_data"}})["result"], 0);
-    for (const DecodedPoint& p : points(json{{"cmd", "fetch_processdata"}})) EXPECT_EQ(p.y, 0);
-    EXPECT_TRUE(points(json{{"cmd", "fetch_autocorrelation_data"}}).empty());
-    EXPECT_EQ(call(json{{"cmd", "stop_autocorrelation_analysis"}}), (json{{"result", 0}}));
+    EXPECT_EQ(call(Json{{"cmd", "clear_analysis_data"}})["result"], 0);
+    for (const DecodedPoint& p : points(Json{{"cmd", "fetch_processdata"}})) EXPECT_EQ(p.y, 0);
+    EXPECT_TRUE(points(Json{{"cmd", "fetch_autocorrelation_data"}}).empty());
+    EXPECT_EQ(call(Json{{"cmd", "stop_autocorrelation_analysis"}}), (Json{{"result", 0}}));
     EXPECT_EQ(instrument_->analyses().state(), AnalysisState::Stopped);
 }
 
@@ -127,7 +127,7 @@ TEST_F(AutocorrelationTest, PoissonChannelSitsAtOne) {
 
 TEST_F(AutocorrelationTest, TheChannelDeadTimeEmptiesTheShortestDelays) {
     build(oneChannel(500000, false));
-    ASSERT_EQ(call(json{{"cmd", "set_deadtime"}, {"channel", 1}, {"value", 10000}})["result"], 0);
+    ASSERT_EQ(call(Json{{"cmd", "set_deadtime"}, {"channel", 1}, {"value", 10000}})["result"], 0);
     const auto curve = measure();
     EXPECT_EQ(meanWithin(curve, 0, 9e-9), 0.0);
     EXPECT_NEAR(meanWithin(curve, 20e-9, 100e-9), 1.0, 0.05);

@@ -17,7 +17,7 @@ constexpr std::int64_t kMillisecondPs = 1'000'000'000;
 
 InstrumentConfig pairConfig() {
     InstrumentConfig c = lightSignalConfig();
-    c.rates.sample_interval_ms = 100;
+    c.rates.sampleIntervalMs = 100;
     return c;
 }
 
@@ -62,9 +62,9 @@ protected:
         instrument_->advanceSignal();
         return meter().rate(kind, channel).value;
     }
-    void pass(std::int64_t ms, std::int64_t step_ms = 50) {
-        for (std::int64_t t = 0; t < ms; t += step_ms) {
-            clock_->advancePs(step_ms * kMillisecondPs);
+    void pass(std::int64_t ms, std::int64_t stepMs = 50) {
+        for (std::int64_t t = 0; t < ms; t += stepMs) {
+            clock_->advancePs(stepMs * kMillisecondPs);
             instrument_->advanceSignal();
         }
     }
@@ -183,8 +183,8 @@ class ShortRecordingTest : public CountRatesTest {
 protected:
     static InstrumentConfig config() {
         InstrumentConfig c = pairConfig();
-        c.rates.sample_interval_ms = 500;
-        c.rates.max_recording_s = 1;
+        c.rates.sampleIntervalMs = 500;
+        c.rates.maxRecordingS = 1;
         return c;
     }
     ShortRecordingTest() : CountRatesTest(config()) {}

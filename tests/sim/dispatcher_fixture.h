@@ -52,64 +52,64 @@ T readLittleEndian(const std::uint8_t* p) {
 
 class DispatcherFixture : public ::testing::Test {
 protected:
-    using json = nlohmann::json;
+    using Json = nlohmann::json;
 
     void build(InstrumentConfig config) {
-        config.acquisition.data_dir = dir_.str();
+        config.acquisition.dataDir = dir_.str();
         instrument_ = std::make_unique<Instrument>(config, clock_);
         context_ = std::make_unique<CommandContext>(CommandContext{*instrument_, connection_});
     }
-    Reply reply(const json& request) { return dispatcher_.handleLine(request.dump(), *context_); }
-    json call(const json& request) {
+    Reply reply(const Json& request) { return dispatcher_.handleLine(request.dump(), *context_); }
+    Json call(const Json& request) {
         const Reply r = reply(request);
         EXPECT_TRUE(r.isJson()) << request.dump();
-        return r.isJson() ? r.json() : json();
+        return r.isJson() ? r.json() : Json();
     }
-    std::vector<std::uint8_t> binary(const json& request) {
+    std::vector<std::uint8_t> binary(const Json& request) {
         const Reply r = reply(request);
         EXPECT_FALSE(r.isJson()) << request.dump() << " answered " << (r.isJson() ? r.json().dump() : "");
         const auto payload = r.binary();
         return std::vector<std::uint8_t>(payload.begin(), payload.end());
     }
-    std::vector<DecodedPoint> points(const json& request) { return decodePointList(binary(request)); }
+    std::vector<DecodedPoint> points(const Json& request) { return decodePointList(binary(request)); }
     // Lets simulated time pass in steps, the instrument keeping up as its keeper would.
-    void pass(std::int64_t ms, std::int64_t step_ms = 100) {
-        for (std::int64_t t = 0; t < ms; t += step_ms) {
-            clock_->advancePs(step_ms * kAnalysisMillisecondPs);
+    void pass(std::int64_t ms, std::int64_t stepMs = 100) {
+        for (std::int64_t t = 0; t < ms; t += stepMs) {
+            clock_->advancePs(stepMs * kAnalysisMillisecondPs);
             instrument_->advanceSignal();
         }
     }
 
     // A request with one key set to another value, or left out.
-    static json withKey(json request, const std::string& key, json value) {
+    static Json withKey(Json request, const std::string& key, Json value) {
         request[key] = std::move(value);
         return request;
     }
-    static json without(json request, const std::string& key) {
+    static Json without(Json request, const std::string& key) {
         request.erase(key);
         return request;
     }
 
-    static json tof(std::int64_t duration, int ch1, int ch2, std::int64_t window, std::int64_t avg_times = 1) {
-        return json{{"cmd", "tof_analysis"},  {"duration", duration},   {"ch1", ch1},
+    static Json tof(std::int64_t duration, int ch1, int ch2, std::int64_t window, std::int64_t avgTimes = 1) {
+        return Json{{"cmd", "tof_analysis"},  {"duration", duration},   {"ch1", ch1},
                     {"ch2", ch2},             {"coins_time_window", window}, {"enable_t3_data", 0},
-                    {"avg_times", avg_times}, {"folder_path", ""},       {"file_name", ""}};
+                    {"avg_times", avgTimes}, {"folder_path", ""},       {"file_name", ""}};
     }
-    static json crossCorrelationConfig(std::int64_t virtual_twin, std::int64_t bin_width, std::int64_t dcr1,
+    static Json crossCorrelationConfig(std::int64_t virtualTwin, std::int64_t binWidth, std::int64_t dcr1,
                                        std::int64_t dcr2) {
-        return json{{"cmd", "set_cross_correlation_config"}, {"virtual_twin", virtual_twin},
-                    {"bin_width", bin_width},                 {"dcr1", dcr1},
+        return Json{{"cmd", "set_cross_correlation_config"}, {"virtual_twin", virtualTwin},
+                    {"bin_width", binWidth},                 {"dcr1", dcr1},
                     {"dcr2", dcr2}};
     }
-    static json strategy(const std::string& name, std::vector<int> channels, std::int64_t virtual_twin) {
-        return json{{"strategy_name", name}, {"channels", channels}, {"virtual_twin", virtual_twin}};
+    static Json strategy(const std::string& name, std::vector<int> channels, std::int64_t virtualTwin) {
+        return Json{{"strategy_name", name}, {"channels", channels}, {"virtual_twin", virtualTwin}};
     }
-    static json ncoins(std::int64_t duration, json strategies, int enable_raw = 0, const std::string& file = "") {
-        return json{{"cmd", "ncoins_analysis"}, {"duration", duration},     {"ncoins_strats", std::move(strategies)},
-                    {"enable_raw_data", enable_raw}, {"folder_path", ""}, {"file_name", file}};
+    static Json ncoins(std::int64_t duration, Json strategies, int enableRaw = 0, const std::string& file = "") {
+        return Json{{"cmd", "ncoins_analysis"}, {"duration", duration},     {"ncoins_strats", std::move(strategies)},
+                    {"enable_raw_data", enableRaw}, {"folder_path", ""}, {"file_name", file}};
     }
-    static json startstop(std::int64_t duration, json groups, json duals, std::int64_t window) {
-        return json{{"cmd", "startstop_analysis"}, {"duration", duration},     {"chan_groups", std::move(groups)},
+    static Json startstop(std::int64_t duration, Json groups, Json duals, std::int64_t window) {
+        return Json{{"cmd", "startstop_analysis"}, {"duration", duration},     {"chan_groups", std::move(groups)},
                     {"dual_stops_groups", std::move(duals)}, {"coins_time_window", window}, {"enable_t3_data", 0},
                     {"folder_path", ""},                   {"file_name", ""}};
     }

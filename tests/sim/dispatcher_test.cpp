@@ -13,12 +13,12 @@ using nlohmann::json;
 
 class DispatcherTest : public ::testing::Test {
 protected:
-    json callLine(std::string_view line) {
+    Json callLine(std::string_view line) {
         const Reply reply = dispatcher_.handleLine(line, context_);
         EXPECT_TRUE(reply.isJson());
         return reply.json();
     }
-    json call(const json& request) { return callLine(request.dump()); }
+    Json call(const Json& request) { return callLine(request.dump()); }
 
     Instrument instrument_{InstrumentConfig{}, std::make_shared<ManualSimClock>()};
     CommandTable table_ = makeCommandTable();
@@ -42,12 +42,12 @@ TEST_F(DispatcherTest, AnswersEveryDeviceControlAcquisitionCountRateAndAnalysisC
         "get_fwversion", "get_productsn",
         "set_ips", "get_ips", "set_netports", "get_netports", "set_mac", "get_mac",
         "set_wips", "get_wips", "set_wnetports", "get_wnetports", "set_wmac", "get_wmac"};
-    const std::vector<std::string> acquisition_and_rates{
+    const std::vector<std::string> acquisitionAndRates{
         "acq_rawdata", "fetch_rawdata", "stop_acq", "wait_data_ready", "is_rawdata_processing",
         "set_acq_dataformat", "get_acq_dataformat", "convert_to_hex", "sim_acq_stats",
         "get_single_cps", "get_coins_cps", "start_single_cps_recording", "start_coins_cps_recording",
         "get_singlecps_data", "get_coinscps_data"};
-    expected.insert(expected.end(), acquisition_and_rates.begin(), acquisition_and_rates.end());
+    expected.insert(expected.end(), acquisitionAndRates.begin(), acquisitionAndRates.end());
     const std::vector<std::string> analyses{
         "stop_tof_analysis", "stop_ad_analysis", "stop_tot_analysis", "stop_es_analysis",
         "stop_conform_es_analysis", "stop_period_analysis", "stop_startstop_analysis", "stop_ncoins_analysis",
@@ -71,7 +71,7 @@ TEST_F(DispatcherTest, MalformedLinesGetCodeTwoWithAnErrorText) {
                                          "null", "{}", "{\"cmd\":5}", "{\"cmd\":null}", "{\"cmd\":\"get_dac\"",
                                          "{\"cmd\":\"get_dac\"} trailing", std::string(100000, '[')};
     for (const std::string& line : lines) {
-        const json reply = callLine(line);
+        const Json reply = callLine(line);
         EXPECT_EQ(reply["result"], 2) << line.substr(0, 40);
         EXPECT_TRUE(reply["error"].is_string());
     }
@@ -84,121 +84,121 @@ TEST_F(DispatcherTest, DeeplyNestedValidJsonIsHandledWithoutCrashing) {
 }
 
 TEST_F(DispatcherTest, UnknownCommandsGetCodeOne) {
-    EXPECT_EQ(call(json{{"cmd", "launch"}}), (json{{"result", 1}, {"error", "unknown command \"launch\""}}));
-    EXPECT_EQ(call(json{{"cmd", "GET_DAC"}, {"channel", 1}})["result"], 1);
+    EXPECT_EQ(call(Json{{"cmd", "launch"}}), (Json{{"result", 1}, {"error", "unknown command \"launch\""}}));
+    EXPECT_EQ(call(Json{{"cmd", "GET_DAC"}, {"channel", 1}})["result"], 1);
 }
 
 TEST_F(DispatcherTest, MissingOrMistypedKeysGetCodeThree) {
-    EXPECT_EQ(call(json{{"cmd", "get_dac"}})["result"], 3);
-    EXPECT_EQ(call(json{{"cmd", "get_dac"}, {"channel", "1"}})["result"], 3);
-    EXPECT_EQ(call(json{{"cmd", "set_term"}, {"channel", 1}, {"value", 1.0}})["result"], 3);
-    EXPECT_EQ(call(json{{"cmd", "set_term"}, {"channel", 1}, {"value", true}})["result"], 3);
-    EXPECT_EQ(call(json{{"cmd", "set_dac"}, {"channel", 1}, {"value", "0.2"}})["result"], 3);
-    EXPECT_EQ(call(json{{"cmd", "set_ips"}, {"local_ip", 1}, {"device_ip", "1.2.3.4"}})["result"], 3);
-    EXPECT_EQ(call(json{{"cmd", "set_netports"}, {"local_port", "80"}, {"device_port", 81}})["result"], 3);
-    EXPECT_EQ(call(json{{"cmd", "connect"}})["result"], 3);
+    EXPECT_EQ(call(Json{{"cmd", "get_dac"}})["result"], 3);
+    EXPECT_EQ(call(Json{{"cmd", "get_dac"}, {"channel", "1"}})["result"], 3);
+    EXPECT_EQ(call(Json{{"cmd", "set_term"}, {"channel", 1}, {"value", 1.0}})["result"], 3);
+    EXPECT_EQ(call(Json{{"cmd", "set_term"}, {"channel", 1}, {"value", true}})["result"], 3);
+    EXPECT_EQ(call(Json{{"cmd", "set_dac"}, {"channel", 1}, {"value", "0.2"}})["result"], 3);
+    EXPECT_EQ(call(Json{{"cmd", "set_ips"}, {"local_ip", 1}, {"device_ip", "1.2.3.4"}})["result"], 3);
+    EXPECT_EQ(call(Json{{"cmd", "set_netports"}, {"local_port", "80"}, {"device_port", 81}})["result"], 3);
+    EXPECT_EQ(call(Json{{"cmd", "connect"}})["result"], 3);
 }
 
 TEST_F(DispatcherTest, OutOfRangeChannelsAndValuesGetTheirCodesAndChangeNothing) {
-    EXPECT_EQ(call(json{{"cmd", "get_term"}, {"channel", 0}}),
-              (json{{"result", 4}, {"error", "channel out of range: must be 1..16"}}));
-    EXPECT_EQ(call(json{{"cmd", "set_term"}, {"channel", 17}, {"value", 1}})["result"], 4);
+    EXPECT_EQ(call(Json{{"cmd", "get_term"}, {"channel", 0}}),
+              (Json{{"result", 4}, {"error", "channel out of range: must be 1..16"}}));
+    EXPECT_EQ(call(Json{{"cmd", "set_term"}, {"channel", 17}, {"value", 1}})["result"], 4);
     EXPECT_EQ(callLine(R"({"cmd":"get_dac","channel":-99999999999999999999999})")["result"], 4);
-    EXPECT_EQ(call(json{{"cmd", "set_term"}, {"channel", 1}, {"value", 2}}),
-              (json{{"result", 5}, {"error", "value out of range: must be 0..1"}}));
+    EXPECT_EQ(call(Json{{"cmd", "set_term"}, {"channel", 1}, {"value", 2}}),
+              (Json{{"result", 5}, {"error", "value out of range: must be 0..1"}}));
     EXPECT_EQ(callLine(R"({"cmd":"set_deadtime","channel":1,"value":99999999999999999999999})")["result"], 5);
     EXPECT_EQ(callLine(R"({"cmd":"set_dac","channel":1,"value":1e300})")["result"], 5);
-    EXPECT_EQ(call(json{{"cmd", "set_boardid"}, {"value", -1}})["result"], 5);
-    EXPECT_EQ(call(json{{"cmd", "set_wnetports"}, {"local_port", 0}, {"device_port", 1}})["result"], 5);
-    EXPECT_EQ(call(json{{"cmd", "set_mac"}, {"device_mac", "00:11"}})["result"], 7);
-    EXPECT_EQ(call(json{{"cmd", "set_wips"}, {"local_ip", "1.2.3.4"}, {"device_ip", "localhost"}})["result"], 7);
-    EXPECT_EQ(call(json{{"cmd", "get_term"}, {"channel", 1}})["data"]["value"], 0);
-    EXPECT_EQ(call(json{{"cmd", "get_boardid"}})["data"]["value"], 0);
+    EXPECT_EQ(call(Json{{"cmd", "set_boardid"}, {"value", -1}})["result"], 5);
+    EXPECT_EQ(call(Json{{"cmd", "set_wnetports"}, {"local_port", 0}, {"device_port", 1}})["result"], 5);
+    EXPECT_EQ(call(Json{{"cmd", "set_mac"}, {"device_mac", "00:11"}})["result"], 7);
+    EXPECT_EQ(call(Json{{"cmd", "set_wips"}, {"local_ip", "1.2.3.4"}, {"device_ip", "localhost"}})["result"], 7);
+    EXPECT_EQ(call(Json{{"cmd", "get_term"}, {"channel", 1}})["data"]["value"], 0);
+    EXPECT_EQ(call(Json{{"cmd", "get_boardid"}})["data"]["value"], 0);
 }
 
 TEST_F(DispatcherTest, ValueGettersAnswerAStatusZeroObjectOfTheRightJsonType) {
-    call(json{{"cmd", "set_dac"}, {"channel", 3}, {"value", 0.25}});
-    EXPECT_EQ(call(json{{"cmd", "get_dac"}, {"channel", 3}}),
-              (json{{"result", 0}, {"data", {{"status", 0}, {"value", 0.25}}}}));
-    call(json{{"cmd", "disable_channel"}, {"channel", 2}});
-    EXPECT_EQ(call(json{{"cmd", "is_channel_enabled"}, {"channel", 2}})["data"]["value"], false);
-    EXPECT_TRUE(call(json{{"cmd", "get_fwversion"}})["data"]["value"].is_string());
-    EXPECT_TRUE(call(json{{"cmd", "get_productsn"}})["data"]["value"].is_string());
+    call(Json{{"cmd", "set_dac"}, {"channel", 3}, {"value", 0.25}});
+    EXPECT_EQ(call(Json{{"cmd", "get_dac"}, {"channel", 3}}),
+              (Json{{"result", 0}, {"data", {{"status", 0}, {"value", 0.25}}}}));
+    call(Json{{"cmd", "disable_channel"}, {"channel", 2}});
+    EXPECT_EQ(call(Json{{"cmd", "is_channel_enabled"}, {"channel", 2}})["data"]["value"], false);
+    EXPECT_TRUE(call(Json{{"cmd", "get_fwversion"}})["data"]["value"].is_string());
+    EXPECT_TRUE(call(Json{{"cmd", "get_productsn"}})["data"]["value"].is_string());
     for (const char* name : {"get_fanspeed", "get_devicemodel", "get_devicetype", "get_boardid", "get_datamode"}) {
-        const json reply = call(json{{"cmd", name}});
+        const Json reply = call(Json{{"cmd", name}});
         EXPECT_EQ(reply["result"], 0) << name;
         EXPECT_EQ(reply["data"]["status"], 0) << name;
         EXPECT_TRUE(reply["data"]["value"].is_number_integer()) << name;
     }
-    EXPECT_EQ(call(json{{"cmd", "get_channelnum"}})["data"]["value"], 16);
+    EXPECT_EQ(call(Json{{"cmd", "get_channelnum"}})["data"]["value"], 16);
 }
 
 TEST_F(DispatcherTest, EverySetterRoundTripsThroughItsGetter) {
-    const std::vector<std::pair<std::string, std::string>> channel_pairs{
+    const std::vector<std::pair<std::string, std::string>> channelPairs{
         {"set_term", "get_term"}, {"set_hts", "get_hts"}, {"set_interdelay", "get_interdelay"},
         {"set_deadtime", "get_deadtime"}, {"set_edgetype", "get_edgetype"}, {"set_adp", "get_adp"}};
-    for (const auto& [set, get] : channel_pairs) {
-        ASSERT_EQ(call(json{{"cmd", set}, {"channel", 5}, {"value", 1}})["result"], 0) << set;
-        EXPECT_EQ(call(json{{"cmd", get}, {"channel", 5}})["data"]["value"], 1) << get;
+    for (const auto& [set, get] : channelPairs) {
+        ASSERT_EQ(call(Json{{"cmd", set}, {"channel", 5}, {"value", 1}})["result"], 0) << set;
+        EXPECT_EQ(call(Json{{"cmd", get}, {"channel", 5}})["data"]["value"], 1) << get;
     }
-    const std::vector<std::pair<std::string, std::string>> board_pairs{
+    const std::vector<std::pair<std::string, std::string>> boardPairs{
         {"set_tdcclocksource", "get_tdcclocksource"}, {"set_datamode", "get_datamode"},
         {"set_testmode", "get_testmode"}, {"set_databandwidth", "get_databandwidth"},
         {"set_boardid", "get_boardid"}, {"set_coinstimewindow", "get_coinstimewindow"},
         {"set_adareascale", "get_adareascale"}, {"set_acqtype", "get_acqtype"},
         {"set_outputgatetype", "get_outputgatetype"}, {"set_gatedelay", "get_gatedelay"}};
-    for (const auto& [set, get] : board_pairs) {
-        ASSERT_EQ(call(json{{"cmd", set}, {"value", 1}})["result"], 0) << set;
-        EXPECT_EQ(call(json{{"cmd", get}})["data"]["value"], 1) << get;
+    for (const auto& [set, get] : boardPairs) {
+        ASSERT_EQ(call(Json{{"cmd", set}, {"value", 1}})["result"], 0) << set;
+        EXPECT_EQ(call(Json{{"cmd", get}})["data"]["value"], 1) << get;
     }
 }
 
 TEST_F(DispatcherTest, NetworkGettersAnswerNamedMembers) {
-    ASSERT_EQ(call(json{{"cmd", "set_ips"}, {"local_ip", "10.0.0.1"}, {"device_ip", "10.0.0.2"}})["result"], 0);
-    EXPECT_EQ(call(json{{"cmd", "get_ips"}}),
-              (json{{"result", 0}, {"data", {{"status", 0}, {"local_ip", "10.0.0.1"}, {"device_ip", "10.0.0.2"}}}}));
-    ASSERT_EQ(call(json{{"cmd", "set_wnetports"}, {"local_port", 7001}, {"device_port", 7002}})["result"], 0);
-    EXPECT_EQ(call(json{{"cmd", "get_wnetports"}}),
-              (json{{"result", 0}, {"data", {{"status", 0}, {"local_port", 7001}, {"device_port", 7002}}}}));
-    ASSERT_EQ(call(json{{"cmd", "set_wmac"}, {"device_mac", "02:00:00:00:00:09"}})["result"], 0);
-    EXPECT_EQ(call(json{{"cmd", "get_wmac"}})["data"], (json{{"status", 0}, {"device_mac", "02:00:00:00:00:09"}}));
-    EXPECT_NE(call(json{{"cmd", "get_mac"}})["data"]["device_mac"], "02:00:00:00:00:09");
+    ASSERT_EQ(call(Json{{"cmd", "set_ips"}, {"local_ip", "10.0.0.1"}, {"device_ip", "10.0.0.2"}})["result"], 0);
+    EXPECT_EQ(call(Json{{"cmd", "get_ips"}}),
+              (Json{{"result", 0}, {"data", {{"status", 0}, {"local_ip", "10.0.0.1"}, {"device_ip", "10.0.0.2"}}}}));
+    ASSERT_EQ(call(Json{{"cmd", "set_wnetports"}, {"local_port", 7001}, {"device_port", 7002}})["result"], 0);
+    EXPECT_EQ(call(Json{{"cmd", "get_wnetports"}}),
+              (Json{{"result", 0}, {"data", {{"status", 0}, {"local_port", 7001}, {"device_port", 7002}}}}));
+    ASSERT_EQ(call(Json{{"cmd", "set_wmac"}, {"device_mac", "02:00:00:00:00:09"}})["result"], 0);
+    EXPECT_EQ(call(Json{{"cmd", "get_wmac"}})["data"], (Json{{"status", 0}, {"device_mac", "02:00:00:00:00:09"}}));
+    EXPECT_NE(call(Json{{"cmd", "get_mac"}})["data"]["device_mac"], "02:00:00:00:00:09");
 }
 
 TEST_F(DispatcherTest, DeviceListAndStatusHaveTheShapesTheLibraryReads) {
-    const json devices = call(json{{"cmd", "get_devices"}});
+    const Json devices = call(Json{{"cmd", "get_devices"}});
     EXPECT_EQ(devices["result"], 0);
     ASSERT_TRUE(devices["devices"].is_array());
     ASSERT_GE(devices["devices"].size(), 2u);
-    for (const json& d : devices["devices"]) {
+    for (const Json& d : devices["devices"]) {
         EXPECT_TRUE(d["device_type"].is_number_integer());
         EXPECT_TRUE(d["device_name"].is_string());
     }
-    const json status = call(json{{"cmd", "get_devicestatus"}});
+    const Json status = call(Json{{"cmd", "get_devicestatus"}});
     EXPECT_EQ(status["result"], 0);
     EXPECT_TRUE(status["data"]["temperature"].is_number_integer());
     for (int i = 1; i <= 8; ++i) EXPECT_TRUE(status["data"]["current" + std::to_string(i)].is_number_float()) << i;
 }
 
 TEST_F(DispatcherTest, ConnectAcceptsListedDeviceTypesOnly) {
-    EXPECT_EQ(call(json{{"cmd", "connect"}, {"device_type", 2}})["result"], 0);
-    EXPECT_EQ(connection_.device_type, 2);
-    EXPECT_EQ(call(json{{"cmd", "connect"}, {"device_type", 77}})["result"], 6);
-    EXPECT_EQ(call(json{{"cmd", "disconnect"}})["result"], 0);
-    EXPECT_FALSE(connection_.device_type.has_value());
+    EXPECT_EQ(call(Json{{"cmd", "connect"}, {"device_type", 2}})["result"], 0);
+    EXPECT_EQ(connection_.deviceType, 2);
+    EXPECT_EQ(call(Json{{"cmd", "connect"}, {"device_type", 77}})["result"], 6);
+    EXPECT_EQ(call(Json{{"cmd", "disconnect"}})["result"], 0);
+    EXPECT_FALSE(connection_.deviceType.has_value());
 }
 
 TEST_F(DispatcherTest, BoardActionsSucceedAndSystemResetRestoresSettings) {
-    call(json{{"cmd", "set_gatedelay"}, {"value", 500}});
+    call(Json{{"cmd", "set_gatedelay"}, {"value", 500}});
     for (const char* name : {"tdc_resetn", "reset_state", "self_check", "system_resetn"}) {
-        EXPECT_EQ(call(json{{"cmd", name}}), (json{{"result", 0}})) << name;
+        EXPECT_EQ(call(Json{{"cmd", name}}), (Json{{"result", 0}})) << name;
     }
-    EXPECT_EQ(call(json{{"cmd", "get_gatedelay"}})["data"]["value"], 0);
+    EXPECT_EQ(call(Json{{"cmd", "get_gatedelay"}})["data"]["value"], 0);
 }
 
 TEST_F(DispatcherTest, OverlongLineReplyIsAMalformedRequest) {
     EXPECT_EQ(Dispatcher::lineTooLong(1024).json(),
-              (json{{"result", 2}, {"error", "request line longer than 1024 bytes"}}));
+              (Json{{"result", 2}, {"error", "request line longer than 1024 bytes"}}));
 }
 
 }  // namespace

@@ -4,21 +4,21 @@
 
 #include <cmath>
 
-#include "sim/model/ad_analysis.h"
-#include "sim/model/adc_pulse.h"
-#include "sim/model/analysis_records.h"
-#include "sim/model/conform_es_analysis.h"
-#include "sim/model/pulse_histogram_analysis.h"
-#include "sim/model/widening_histogram.h"
+#include "sim/model/analyses/ad_analysis.h"
+#include "sim/model/sources/adc_pulse.h"
+#include "sim/model/analyses/analysis_records.h"
+#include "sim/model/analyses/conform_es_analysis.h"
+#include "sim/model/analyses/pulse_histogram_analysis.h"
+#include "sim/model/analyses/widening_histogram.h"
 
 namespace veltrano::sim {
 namespace {
 
-Event pulse(int channel, float energy_kev, std::int32_t width_ps = 8000) {
+Event pulse(int channel, float energyKev, std::int32_t widthPs = 8000) {
     Event e{};
     e.channel = channel;
-    e.energy_kev = energy_kev;
-    e.width_ps = width_ps;
+    e.energyKev = energyKev;
+    e.widthPs = widthPs;
     return e;
 }
 
@@ -111,7 +111,7 @@ TEST(WideningHistogram, ScalesItsCountsWithoutMovingItsBins) {
 }
 
 TEST(PulseHistogramAnalysis, MeasuresEveryPulseOfItsChannelAndNumbersItsRecords) {
-    PulseHistogramAnalysis run(AnalysisKind::TimeOverThreshold, 2, [](const Event& e) { return e.width_ps; },
+    PulseHistogramAnalysis run(AnalysisKind::TimeOverThreshold, 2, [](const Event& e) { return e.widthPs; },
                                std::make_unique<RecordStore>(kPulseRecordBytes));
     EXPECT_EQ(run.kind(), AnalysisKind::TimeOverThreshold);
     run.onEvent(pulse(2, 100.0F, 7000), 10);
@@ -162,12 +162,12 @@ TEST(AdAnalysis, RecordsOneWindowPerPulseFromTheFirstSamplingPointAfterItsTrigge
 
 TEST(AdAnalysis, DropsWholePulsesWhenItsBufferIsFullAndForgetsOnClearing) {
     AdAnalysis run(AdSettings{1, kMaxIntegrationPoints, kMaxKeptAdSamples});
-    const std::int64_t window_ps = kMaxIntegrationPoints * kAdcSamplePs;
+    const std::int64_t windowPs = kMaxIntegrationPoints * kAdcSamplePs;
     const std::size_t fitting = kMaxKeptAdSamples / kMaxIntegrationPoints;
-    for (std::size_t i = 0; i <= fitting; ++i) run.onEvent(pulse(1, 300.0F), static_cast<std::int64_t>(i) * window_ps);
+    for (std::size_t i = 0; i <= fitting; ++i) run.onEvent(pulse(1, 300.0F), static_cast<std::int64_t>(i) * windowPs);
     EXPECT_EQ(run.droppedPulses(), 1u);
     EXPECT_EQ(run.takeRawPoints().size(), kMaxKeptAdSamples);
-    run.onEvent(pulse(1, 300.0F), static_cast<std::int64_t>(fitting + 1) * window_ps);
+    run.onEvent(pulse(1, 300.0F), static_cast<std::int64_t>(fitting + 1) * windowPs);
     run.clear();
     EXPECT_TRUE(run.takeRawPoints().empty());
 }
@@ -179,13 +179,13 @@ protected:
     ConformEsAnalysisTest() {
         settings_.channel1 = 5;
         settings_.channel2 = 3;
-        settings_.integration_points1 = 16;
-        settings_.integration_points2 = 16;
-        settings_.area_scale = 1;
+        settings_.integrationPoints1 = 16;
+        settings_.integrationPoints2 = 16;
+        settings_.areaScale = 1;
         settings_.window1 = {100, 200};
         settings_.window2 = {300, 400};
-        settings_.window_ps = 1000;
-        settings_.duration_ps = 10 * kPsPerSecond;
+        settings_.windowPs = 1000;
+        settings_.durationPs = 10 * kPsPerSecond;
     }
     // An energy whose 16-sample area is about `area`.
     static float energyFor(double area) { return static_cast<float>(area / (kAdcAreaPerKev * pulseAreaFraction(16))); }
@@ -208,15 +208,15 @@ TEST_F(ConformEsAnalysisTest, CountsPairsWithinTheTimeWindowWhoseAreasLieInTheir
     run.onEvent(pulse(5, energyFor(350)), 13000);  // outside channel 5's window
     run.onComplete(10 * kPsPerSecond);
     const PointList differences = run.processData();
-    double at_plus = 0;
-    double at_minus = 0;
+    double atPlus = 0;
+    double atMinus = 0;
     for (const Point& p : differences) {
         if (p.y == 0) continue;
         EXPECT_TRUE(std::fabs(p.x - 400) <= 1 || std::fabs(p.x + 900) <= 1) << p.x;
-        (p.x > 0 ? at_plus : at_minus) += p.y;
+        (p.x > 0 ? atPlus : atMinus) += p.y;
     }
-    EXPECT_EQ(at_plus, 1);
-    EXPECT_EQ(at_minus, 1);
+    EXPECT_EQ(atPlus, 1);
+    EXPECT_EQ(atMinus, 1);
     // Area 1 is the lower channel (3, "ch2"), area 2 the higher (5, "ch1").
     const PointList lower = run.area1Data();
     const PointList higher = run.area2Data();
@@ -233,7 +233,7 @@ TEST_F(ConformEsAnalysisTest, CountsPairsWithinTheTimeWindowWhoseAreasLieInTheir
 }
 
 TEST_F(ConformEsAnalysisTest, AveragesAllThreeResultsOverItsRuns) {
-    settings_.avg_times = 4;
+    settings_.avgTimes = 4;
     ConformEsAnalysis run(settings_);
     for (int i = 0; i < 8; ++i) {
         run.onEvent(pulse(3, energyFor(350)), i * 100000);

@@ -7,7 +7,7 @@
 
 #include "ad_pair_signal.h"
 #include "dispatcher_fixture.h"
-#include "sim/model/adc_pulse.h"
+#include "sim/model/sources/adc_pulse.h"
 
 namespace veltrano::sim {
 namespace {
@@ -54,10 +54,10 @@ double total(const std::vector<DecodedPoint>& points) {
 
 double normalCdf(double z) { return 0.5 * std::erfc(-z / std::sqrt(2.0)); }
 
-// The continuum's share below e_kev: density 1 + (E / edge)^2 on [0, edge].
-double continuumCdf(double e_kev, double edge_kev) {
-    const double e = std::min(e_kev, edge_kev);
-    return (e + e * e * e / (3 * edge_kev * edge_kev)) / (edge_kev * 4 / 3);
+// The continuum's share below eKev: density 1 + (E / edge)^2 on [0, edge].
+double continuumCdf(double eKev, double edgeKev) {
+    const double e = std::min(eKev, edgeKev);
+    return (e + e * e * e / (3 * edgeKev * edgeKev)) / (edgeKev * 4 / 3);
 }
 
 Json esStart(int channel, int points, int scale) {
@@ -69,13 +69,13 @@ class EnergyPhysicsTest : public DispatcherFixture {};
 
 TEST_F(EnergyPhysicsTest, TimeOverThresholdHistogramIsCentredOnTheConfiguredPulseWidth) {
     InstrumentConfig config = lightSignalConfig();
-    config.signal.pulse.width_mean_ps = 12000;
-    config.signal.pulse.width_sigma_ps = 500;
+    config.signal.pulse.widthMeanPs = 12000;
+    config.signal.pulse.widthSigmaPs = 500;
     build(config);
-    ASSERT_EQ(call(json{{"cmd", "tot_analysis"}, {"duration", 1}, {"ch", 2}, {"enable_tot_data", 0},
+    ASSERT_EQ(call(Json{{"cmd", "tot_analysis"}, {"duration", 1}, {"ch", 2}, {"enable_tot_data", 0},
                         {"folder_path", ""}, {"file_name", ""}})["result"], 0);
     pass(1100);
-    const auto histogram = points(json{{"cmd", "fetch_processdata"}});
+    const auto histogram = points(Json{{"cmd", "fetch_processdata"}});
     const Moments m = moments(histogram, -1e12, 1e12);
     const double w = binWidth(histogram);
     // Channel 2: its dark counts and the pairs' second arm, each with one width.
@@ -87,15 +87,15 @@ TEST_F(EnergyPhysicsTest, TimeOverThresholdHistogramIsCentredOnTheConfiguredPuls
 
 TEST_F(EnergyPhysicsTest, EnergySpectrumShowsThePhotopeakAtItsEnergyWithItsResolutionOverAContinuum) {
     InstrumentConfig config = lightSignalConfig();
-    config.signal.pulse.photopeak_kev = 662;
-    config.signal.pulse.photopeak_sigma_kev = 20;
-    config.signal.pulse.photopeak_fraction = 0.35;
-    config.signal.pulse.compton_edge_kev = 477;
+    config.signal.pulse.photopeakKev = 662;
+    config.signal.pulse.photopeakSigmaKev = 20;
+    config.signal.pulse.photopeakFraction = 0.35;
+    config.signal.pulse.comptonEdgeKev = 477;
     build(config);
     // 1024 samples hold the whole pulse; 16 codes per keV scaled down by 16: codes in keV.
     ASSERT_EQ(call(esStart(1, 1024, 16))["result"], 0);
     pass(1100);
-    const auto spectrum = points(json{{"cmd", "fetch_processdata"}});
+    const auto spectrum = points(Json{{"cmd", "fetch_processdata"}});
     ASSERT_EQ(binWidth(spectrum), 1);
     const double n = total(spectrum);
     EXPECT_NEAR(n, kLightBackgroundCps + kLightPairCps, 5 * std::sqrt(kLightBackgroundCps + kLightPairCps));
@@ -118,12 +118,12 @@ TEST_F(EnergyPhysicsTest, EnergySpectrumShowsThePhotopeakAtItsEnergyWithItsResol
 
 TEST_F(EnergyPhysicsTest, PhotopeakLandsWhereTheIntegrationAndAreaScalePutIt) {
     InstrumentConfig config = lightSignalConfig();
-    config.signal.pulse.photopeak_kev = 1000;
-    config.signal.pulse.photopeak_sigma_kev = 30;
+    config.signal.pulse.photopeakKev = 1000;
+    config.signal.pulse.photopeakSigmaKev = 30;
     build(config);
     ASSERT_EQ(call(esStart(3, 64, 1))["result"], 0);
     pass(1100);
-    const auto spectrum = points(json{{"cmd", "fetch_processdata"}});
+    const auto spectrum = points(Json{{"cmd", "fetch_processdata"}});
     const double gain = kAdcAreaPerKev * pulseAreaFraction(64);
     const Moments peak = moments(spectrum, (1000 - 200) * gain, (1000 + 200) * gain);
     const double w = binWidth(spectrum);
@@ -134,14 +134,14 @@ TEST_F(EnergyPhysicsTest, PhotopeakLandsWhereTheIntegrationAndAreaScalePutIt) {
 TEST_F(EnergyPhysicsTest, GatedSpectraHoldOnlyEnergiesInsideTheirChannelsWindows) {
     build(adPairSignalConfig());
     // "ch1" 3 gated on the continuum below 400 keV, "ch2" 1 on the photopeak.
-    ASSERT_EQ(call(json{{"cmd", "conform_es_analysis"}, {"duration", 1}, {"ch1", 3}, {"ch2", 1},
+    ASSERT_EQ(call(Json{{"cmd", "conform_es_analysis"}, {"duration", 1}, {"ch1", 3}, {"ch2", 1},
                         {"ad_integration_point", 1024}, {"area_scale", 16}, {"coins_time_window", 10000},
                         {"avg_times", 1}, {"energy_window_min1", 0}, {"energy_window_max1", 400},
                         {"energy_window_min2", 600}, {"energy_window_max2", 720}})["result"], 0);
     pass(1100);
-    const auto differences = points(json{{"cmd", "fetch_processdata"}});
-    const auto area1 = points(json{{"cmd", "fetch_ces_area1_processdata"}});
-    const auto area2 = points(json{{"cmd", "fetch_ces_area2_processdata"}});
+    const auto differences = points(Json{{"cmd", "fetch_processdata"}});
+    const auto area1 = points(Json{{"cmd", "fetch_ces_area1_processdata"}});
+    const auto area2 = points(Json{{"cmd", "fetch_ces_area2_processdata"}});
     // Area 1 is the lower channel, 1, with the photopeak window of "ch2".
     ASSERT_FALSE(area1.empty());
     for (const DecodedPoint& p : area1) {
@@ -158,27 +158,27 @@ TEST_F(EnergyPhysicsTest, GatedSpectraHoldOnlyEnergiesInsideTheirChannelsWindows
     EXPECT_EQ(total(area1), n);
     EXPECT_EQ(total(area2), n);
     // Pairs whose both energies pass: each arm draws its own energy.
-    const double photopeak_share = 0.35 * (normalCdf((720.5 - 662) / 20) - normalCdf((599.5 - 662) / 20));
-    const double continuum_share = 0.65 * continuumCdf(400.5, 477);
-    const double expected = kLightPairCps * photopeak_share * continuum_share;
+    const double photopeakShare = 0.35 * (normalCdf((720.5 - 662) / 20) - normalCdf((599.5 - 662) / 20));
+    const double continuumShare = 0.65 * continuumCdf(400.5, 477);
+    const double expected = kLightPairCps * photopeakShare * continuumShare;
     EXPECT_NEAR(n, expected, 5 * std::sqrt(expected));
     // Time differences are "ch2" minus "ch1": channel 1 comes 1500 ps before channel 3.
-    double near_delay = 0;
+    double nearDelay = 0;
     for (const DecodedPoint& p : differences) {
-        if (std::fabs(p.x + kAdPairDelayPs) < 500) near_delay += p.y;
+        if (std::fabs(p.x + kAdPairDelayPs) < 500) nearDelay += p.y;
     }
-    EXPECT_GT(near_delay, 0.99 * n);
+    EXPECT_GT(nearDelay, 0.99 * n);
 }
 
 TEST_F(EnergyPhysicsTest, AdSamplesTraceThePulseShapeAtMostSamplingNumAtATime) {
     build(adPairSignalConfig());
     constexpr int kWindow = 32;
-    ASSERT_EQ(call(json{{"cmd", "ad_analysis"}, {"duration", 1}, {"ch", 1}, {"ad_integration_point", kWindow},
+    ASSERT_EQ(call(Json{{"cmd", "ad_analysis"}, {"duration", 1}, {"ch", 1}, {"ad_integration_point", kWindow},
                         {"sampling_num", 100}})["result"], 0);
     pass(50, 10);  // about 750 pulses, far more samples than ten fetches take
     std::vector<DecodedPoint> samples;
     for (int poll = 0; poll < 10; ++poll) {
-        const auto batch = points(json{{"cmd", "fetch_analysis_rawdata"}});
+        const auto batch = points(Json{{"cmd", "fetch_analysis_rawdata"}});
         ASSERT_EQ(batch.size(), 100u);
         samples.insert(samples.end(), batch.begin(), batch.end());
     }
@@ -201,8 +201,8 @@ TEST_F(EnergyPhysicsTest, AdSamplesTraceThePulseShapeAtMostSamplingNumAtATime) {
     // The rest comes in later fetches, 100 at most each, until none are left.
     pass(10, 10);
     std::size_t later = 0;
-    for (std::vector<DecodedPoint> batch = points(json{{"cmd", "fetch_analysis_rawdata"}}); !batch.empty();
-         batch = points(json{{"cmd", "fetch_analysis_rawdata"}})) {
+    for (std::vector<DecodedPoint> batch = points(Json{{"cmd", "fetch_analysis_rawdata"}}); !batch.empty();
+         batch = points(Json{{"cmd", "fetch_analysis_rawdata"}})) {
         ASSERT_LE(batch.size(), 100u);
         ASSERT_GT(batch.front().x, samples.back().x);
         samples.insert(samples.end(), batch.begin(), batch.end());

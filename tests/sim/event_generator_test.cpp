@@ -7,7 +7,7 @@
 #include <numeric>
 #include <vector>
 
-#include "sim/model/event_generator.h"
+#include "sim/model/sources/event_generator.h"
 
 namespace veltrano::sim {
 namespace {
@@ -17,10 +17,10 @@ constexpr std::int64_t kSecondPs = 1'000'000'000'000;
 // A quiet instrument: no noise, no pairs, no clock, no dead time.
 SignalConfig quietConfig(int channels) {
     SignalConfig c;
-    c.channel_count = channels;
+    c.channelCount = channels;
     c.seed = 42;
-    c.background_rate_hz.assign(channels, 0.0);
-    c.detector.noise_rate_hz = 0;
+    c.backgroundRateHz.assign(channels, 0.0);
+    c.detector.noiseRateHz = 0;
     c.pairs.clear();
     c.clock.enabled = false;
     return c;
@@ -32,9 +32,9 @@ std::vector<ChannelSettings> channelsWithoutDeadTime(int channels) {
     return s;
 }
 
-std::vector<Event> run(EventGenerator& g, std::int64_t until_ps, const std::vector<ChannelSettings>& channels) {
+std::vector<Event> run(EventGenerator& g, std::int64_t untilPs, const std::vector<ChannelSettings>& channels) {
     std::vector<Event> out;
-    g.generateUntil(until_ps, channels, out);
+    g.generateUntil(untilPs, channels, out);
     return out;
 }
 
@@ -44,14 +44,14 @@ std::map<int, long> countsPerChannel(const std::vector<Event>& events) {
     return counts;
 }
 
-// Differences channel_b - channel_a of each a-event and the first b-event within `window_ps` after it.
-std::vector<double> pairDelays(const std::vector<Event>& events, int a, int b, std::int64_t window_ps) {
+// Differences channel_b - channel_a of each a-event and the first b-event within `windowPs` after it.
+std::vector<double> pairDelays(const std::vector<Event>& events, int a, int b, std::int64_t windowPs) {
     std::vector<double> delays;
     for (std::size_t i = 0; i < events.size(); ++i) {
         if (events[i].channel != a) continue;
-        for (std::size_t j = i + 1; j < events.size() && events[j].time_ps - events[i].time_ps <= window_ps; ++j) {
+        for (std::size_t j = i + 1; j < events.size() && events[j].timePs - events[i].timePs <= windowPs; ++j) {
             if (events[j].channel == b) {
-                delays.push_back(static_cast<double>(events[j].time_ps - events[i].time_ps));
+                delays.push_back(static_cast<double>(events[j].timePs - events[i].timePs));
                 break;
             }
         }
@@ -70,9 +70,9 @@ double stddev(const std::vector<double>& v) {
 
 TEST(EventGenerator, BackgroundRateFollowsConfiguredDarkRatePlusThresholdNoise) {
     SignalConfig c = quietConfig(4);
-    c.background_rate_hz.assign(4, 20000.0);
-    c.detector.noise_rate_hz = 1e6;
-    c.detector.noise_scale_v = 0.01;
+    c.backgroundRateHz.assign(4, 20000.0);
+    c.detector.noiseRateHz = 1e6;
+    c.detector.noiseScaleV = 0.01;
     EventGenerator g(c);
     const auto counts = countsPerChannel(run(g, 5 * kSecondPs, channelsWithoutDeadTime(4)));
 
@@ -86,10 +86,10 @@ TEST(EventGenerator, BackgroundRateFollowsConfiguredDarkRatePlusThresholdNoise) 
 
 TEST(EventGenerator, ThresholdAbovePulseAmplitudeSilencesTheChannel) {
     SignalConfig c = quietConfig(2);
-    c.background_rate_hz.assign(2, 20000.0);
+    c.backgroundRateHz.assign(2, 20000.0);
     EventGenerator g(c);
     auto channels = channelsWithoutDeadTime(2);
-    channels[1].dac_v = -0.8;  // by magnitude, well above the 0.5 V pulse amplitude
+    channels[1].dacV = -0.8;  // by magnitude, well above the 0.5 V pulse amplitude
     auto counts = countsPerChannel(run(g, kSecondPs, channels));
     EXPECT_GT(counts[1], 19000);
     EXPECT_LT(counts[2], 5);
@@ -97,7 +97,7 @@ TEST(EventGenerator, ThresholdAbovePulseAmplitudeSilencesTheChannel) {
 
 TEST(EventGenerator, DisabledChannelStaysSilentUntilEnabledAgain) {
     SignalConfig c = quietConfig(2);
-    c.background_rate_hz.assign(2, 10000.0);
+    c.backgroundRateHz.assign(2, 10000.0);
     c.pairs = {PairSourceConfig{1, 2, 10000, 1000, 10}};
     EventGenerator g(c);
     auto channels = channelsWithoutDeadTime(2);
@@ -113,15 +113,15 @@ TEST(EventGenerator, DisabledChannelStaysSilentUntilEnabledAgain) {
 
 TEST(EventGenerator, DeadTimeSpacesAcceptedEventsAndLowersTheRateAsNonParalyzable) {
     SignalConfig c = quietConfig(1);
-    c.background_rate_hz = {1e6};
+    c.backgroundRateHz = {1e6};
     EventGenerator g(c);
     auto channels = channelsWithoutDeadTime(1);
-    const std::int64_t dead_ps = 500'000;
-    channels[0].set(ChannelSetting::DeadTime, static_cast<std::int32_t>(dead_ps));
+    const std::int64_t deadPs = 500'000;
+    channels[0].set(ChannelSetting::DeadTime, static_cast<std::int32_t>(deadPs));
     const auto events = run(g, kSecondPs / 2, channels);
 
     for (std::size_t i = 1; i < events.size(); ++i) {
-        ASSERT_GE(events[i].time_ps - events[i - 1].time_ps, dead_ps);
+        ASSERT_GE(events[i].timePs - events[i - 1].timePs, deadPs);
     }
     // Observed rate r / (1 + r * tau) = 1e6 / 1.5.
     const double expected = 0.5 * 1e6 / 1.5;
@@ -144,8 +144,8 @@ TEST(EventGenerator, PairSourceArrivesAtItsDelayWithItsJitterAndRate) {
 TEST(EventGenerator, InterDelayAndFallingEdgeShiftTheChannelsTags) {
     SignalConfig c = quietConfig(2);
     c.pairs = {PairSourceConfig{1, 2, 20000, 2500, 20}};
-    c.pulse.width_mean_ps = 6000;
-    c.pulse.width_sigma_ps = 100;
+    c.pulse.widthMeanPs = 6000;
+    c.pulse.widthSigmaPs = 100;
     auto channels = channelsWithoutDeadTime(2);
 
     channels[1].set(ChannelSetting::InterDelay, 1000);
@@ -166,10 +166,10 @@ TEST(EventGenerator, ClockPeriodsShowWhitePhaseAndWhiteFrequencyNoise) {
 
     std::vector<double> periods;
     for (std::size_t i = 1; i < events.size(); ++i) {
-        periods.push_back(static_cast<double>(events[i].time_ps - events[i - 1].time_ps));
+        periods.push_back(static_cast<double>(events[i].timePs - events[i - 1].timePs));
     }
-    // Period k = T0 (1 + y_k) + x_k - x_{k-1}: variance (T0 sigma_y)^2 + 2 sigma_x^2 = 100 + 200,
-    // and neighbouring periods share a phase sample: lag-1 correlation -sigma_x^2 / 300.
+    // Period k = T0 (1 + y_k) + x_k - x_{k-1}: variance (T0 sigmaY)^2 + 2 sigmaX^2 = 100 + 200,
+    // and neighbouring periods share a phase sample: lag-1 correlation -sigmaX^2 / 300.
     EXPECT_NEAR(mean(periods), 1e6, 0.5);
     EXPECT_NEAR(stddev(periods), std::sqrt(300.0), 0.5);
     const double m = mean(periods);
@@ -181,21 +181,21 @@ TEST(EventGenerator, ClockPeriodsShowWhitePhaseAndWhiteFrequencyNoise) {
 
 TEST(EventGenerator, PulseWidthsAndEnergiesFollowThePulseConfiguration) {
     SignalConfig c = quietConfig(1);
-    c.background_rate_hz = {100000};
+    c.backgroundRateHz = {100000};
     EventGenerator g(c);
     const auto events = run(g, kSecondPs / 2, channelsWithoutDeadTime(1));
     std::vector<double> widths;
-    long in_peak = 0;
+    long inPeak = 0;
     for (const Event& e : events) {
-        widths.push_back(e.width_ps);
-        EXPECT_GE(e.energy_kev, 0.0f);
-        if (std::fabs(e.energy_kev - c.pulse.photopeak_kev) < 4 * c.pulse.photopeak_sigma_kev) ++in_peak;
+        widths.push_back(e.widthPs);
+        EXPECT_GE(e.energyKev, 0.0f);
+        if (std::fabs(e.energyKev - c.pulse.photopeakKev) < 4 * c.pulse.photopeakSigmaKev) ++inPeak;
     }
     const double n = static_cast<double>(events.size());
-    EXPECT_NEAR(mean(widths), c.pulse.width_mean_ps, 5 * c.pulse.width_sigma_ps / std::sqrt(n));
-    EXPECT_NEAR(stddev(widths), c.pulse.width_sigma_ps, 0.02 * c.pulse.width_sigma_ps);
-    const double p = c.pulse.photopeak_fraction;
-    EXPECT_NEAR(in_peak / n, p, 5 * std::sqrt(p * (1 - p) / n));
+    EXPECT_NEAR(mean(widths), c.pulse.widthMeanPs, 5 * c.pulse.widthSigmaPs / std::sqrt(n));
+    EXPECT_NEAR(stddev(widths), c.pulse.widthSigmaPs, 0.02 * c.pulse.widthSigmaPs);
+    const double p = c.pulse.photopeakFraction;
+    EXPECT_NEAR(inPeak / n, p, 5 * std::sqrt(p * (1 - p) / n));
 }
 
 TEST(EventGenerator, OutputDoesNotDependOnHowTimeIsSliced) {
@@ -214,12 +214,12 @@ TEST(EventGenerator, OutputDoesNotDependOnHowTimeIsSliced) {
     }
     ASSERT_EQ(pieces.size(), reference.size());
     for (std::size_t i = 0; i < reference.size(); ++i) {
-        ASSERT_EQ(pieces[i].time_ps, reference[i].time_ps) << i;
+        ASSERT_EQ(pieces[i].timePs, reference[i].timePs) << i;
         ASSERT_EQ(pieces[i].channel, reference[i].channel) << i;
-        ASSERT_EQ(pieces[i].width_ps, reference[i].width_ps) << i;
-        ASSERT_EQ(pieces[i].energy_kev, reference[i].energy_kev) << i;
+        ASSERT_EQ(pieces[i].widthPs, reference[i].widthPs) << i;
+        ASSERT_EQ(pieces[i].energyKev, reference[i].energyKev) << i;
         if (i > 0) {
-            ASSERT_LE(reference[i - 1].time_ps, reference[i].time_ps) << i;
+            ASSERT_LE(reference[i - 1].timePs, reference[i].timePs) << i;
         }
     }
 }
@@ -231,7 +231,7 @@ TEST(EventGenerator, SeedDecidesTheEvents) {
         c.seed = seed;
         EventGenerator g(c);
         std::vector<std::int64_t> tags;
-        for (const Event& e : run(g, kSecondPs / 100, channels)) tags.push_back(e.time_ps);
+        for (const Event& e : run(g, kSecondPs / 100, channels)) tags.push_back(e.timePs);
         return tags;
     };
     EXPECT_EQ(firstTags(3), firstTags(3));
@@ -247,7 +247,7 @@ TEST(EventGenerator, SkipToProducesNothingBeforeTheTarget) {
     const auto events = run(g, 3 * kSecondPs + kSecondPs / 10, channels);
     ASSERT_FALSE(events.empty());
     // Phase jitter may move a clock tick a few tens of ps before its ideal time.
-    EXPECT_GE(events.front().time_ps, 3 * kSecondPs - 100);
+    EXPECT_GE(events.front().timePs, 3 * kSecondPs - 100);
     const auto counts = countsPerChannel(events);
     EXPECT_NEAR(counts.at(16), 10000, 2);  // the 100 kHz clock keeps ticking
 }

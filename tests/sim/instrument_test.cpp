@@ -11,8 +11,8 @@ constexpr std::int64_t kMillisecondPs = 1'000'000'000;
 
 class CollectingSink : public EventSink {
 public:
-    void onEvents(std::span<const Event> events) override { events_.insert(events_.end(), events.begin(), events.end()); }
-    std::vector<Event> events_;
+    void onEvents(std::span<const Event> batch) override { events.insert(events.end(), batch.begin(), batch.end()); }
+    std::vector<Event> events;
 };
 
 class InstrumentTest : public ::testing::Test {
@@ -69,17 +69,17 @@ TEST_F(InstrumentTest, RejectedNetworkSettingsChangeNothingAndTheSetsStaySeparat
     EXPECT_EQ(instrument_.setIps(NetworkSet::Plain, "10.0.0.1", "10.0.0.256"), ModelError::InvalidFormat);
     EXPECT_EQ(instrument_.setPorts(NetworkSet::Plain, 5000, 0), ModelError::ValueOutOfRange);
     EXPECT_EQ(instrument_.setMac(NetworkSet::Plain, "02:00:00:00:00"), ModelError::InvalidFormat);
-    EXPECT_EQ(instrument_.network(NetworkSet::Plain).local_ip, before.local_ip);
-    EXPECT_EQ(instrument_.network(NetworkSet::Plain).local_port, before.local_port);
+    EXPECT_EQ(instrument_.network(NetworkSet::Plain).localIp, before.localIp);
+    EXPECT_EQ(instrument_.network(NetworkSet::Plain).localPort, before.localPort);
 
     EXPECT_EQ(instrument_.setIps(NetworkSet::W, "10.0.0.1", "10.0.0.2"), ModelError::None);
     EXPECT_EQ(instrument_.setPorts(NetworkSet::W, 1, 65535), ModelError::None);
     EXPECT_EQ(instrument_.setMac(NetworkSet::W, "aa-bb-cc-dd-ee-ff"), ModelError::None);
     const NetworkSettings w = instrument_.network(NetworkSet::W);
-    EXPECT_EQ(w.device_ip, "10.0.0.2");
-    EXPECT_EQ(w.device_port, 65535);
-    EXPECT_EQ(w.device_mac, "aa-bb-cc-dd-ee-ff");
-    EXPECT_EQ(instrument_.network(NetworkSet::Plain).device_ip, before.device_ip);
+    EXPECT_EQ(w.deviceIp, "10.0.0.2");
+    EXPECT_EQ(w.devicePort, 65535);
+    EXPECT_EQ(w.deviceMac, "aa-bb-cc-dd-ee-ff");
+    EXPECT_EQ(instrument_.network(NetworkSet::Plain).deviceIp, before.deviceIp);
 }
 
 TEST_F(InstrumentTest, SystemResetRestoresDefaultSettings) {
@@ -112,47 +112,47 @@ TEST_F(InstrumentTest, SinksReceiveEventsAsTimePassesWithSettingsAppliedFromThei
     instrument_.advanceSignal();
     instrument_.removeEventSink(&sink);
 
-    ASSERT_FALSE(sink.events_.empty());
-    long clock_ticks = 0;
-    for (const Event& e : sink.events_) {
-        EXPECT_GE(e.time_ps, start - 1000);
+    ASSERT_FALSE(sink.events.empty());
+    long clockTicks = 0;
+    for (const Event& e : sink.events) {
+        EXPECT_GE(e.timePs, start - 1000);
         if (e.channel == 16) {
-            ++clock_ticks;
-            EXPECT_LT(e.time_ps, switched + 1000);
+            ++clockTicks;
+            EXPECT_LT(e.timePs, switched + 1000);
         }
     }
-    EXPECT_NEAR(clock_ticks, 2000 + 20, 15);  // 20 ms of the 100 kHz clock plus 1 kHz background
+    EXPECT_NEAR(clockTicks, 2000 + 20, 15);  // 20 ms of the 100 kHz clock plus 1 kHz background
 }
 
 TEST(StatusModel, TemperatureWarmsUpSlowlyAndTheFanFollowsIt) {
     StatusConfig c;
-    c.drift_sigma_c = 0;
-    c.current_noise = 0;
-    c.warmup_c = 20;
+    c.driftSigmaC = 0;
+    c.currentNoise = 0;
+    c.warmupC = 20;
     StatusModel m(c, 1);
     const DeviceStatus cold = m.sample(0);
     const DeviceStatus warm = m.sample(1200);
     const DeviceStatus hot = m.sample(6000);
-    EXPECT_EQ(cold.temperature_c, 30);
-    EXPECT_LT(cold.temperature_c, warm.temperature_c);
-    EXPECT_LT(warm.temperature_c, hot.temperature_c);
-    EXPECT_LE(hot.temperature_c, 50);
-    EXPECT_EQ(cold.fan_rpm, static_cast<int>(c.fan_min_rpm));
-    EXPECT_LT(warm.fan_rpm, hot.fan_rpm);
-    EXPECT_NEAR(hot.fan_rpm, c.fan_min_rpm + (m.temperatureC() - c.fan_start_c) * c.fan_rpm_per_c, 1);
-    EXPECT_GT(hot.currents_a[3], cold.currents_a[3]);  // currents rise a little with temperature
+    EXPECT_EQ(cold.temperatureC, 30);
+    EXPECT_LT(cold.temperatureC, warm.temperatureC);
+    EXPECT_LT(warm.temperatureC, hot.temperatureC);
+    EXPECT_LE(hot.temperatureC, 50);
+    EXPECT_EQ(cold.fanRpm, static_cast<int>(c.fanMinRpm));
+    EXPECT_LT(warm.fanRpm, hot.fanRpm);
+    EXPECT_NEAR(hot.fanRpm, c.fanMinRpm + (m.temperatureC() - c.fanStartC) * c.fanRpmPerC, 1);
+    EXPECT_GT(hot.currentsA[3], cold.currentsA[3]);  // currents rise a little with temperature
 }
 
 TEST(StatusModel, DriftAndCurrentNoiseStayWithinTheirScale) {
     StatusConfig c;
     StatusModel m(c, 5);
-    double last_temperature = c.ambient_c;
+    double lastTemperature = c.ambientC;
     for (int t = 1; t <= 600; ++t) {
         const DeviceStatus s = m.sample(t);
-        EXPECT_LT(std::fabs(m.temperatureC() - last_temperature), 0.5) << "temperature jumps at " << t << " s";
-        last_temperature = m.temperatureC();
-        for (std::size_t i = 0; i < s.currents_a.size(); ++i) {
-            EXPECT_NEAR(s.currents_a[i], c.nominal_currents_a[i], 0.1 * c.nominal_currents_a[i]);
+        EXPECT_LT(std::fabs(m.temperatureC() - lastTemperature), 0.5) << "temperature jumps at " << t << " s";
+        lastTemperature = m.temperatureC();
+        for (std::size_t i = 0; i < s.currentsA.size(); ++i) {
+            EXPECT_NEAR(s.currentsA[i], c.nominalCurrentsA[i], 0.1 * c.nominalCurrentsA[i]);
         }
     }
 }

@@ -4,7 +4,7 @@
 // a 10 kHz pair source on channels 1 and 2, channel 2 seeing its partner 1500 ps
 // later; no clock source. About 40000 events per second.
 
-#include "sim/model/instrument_config.h"
+#include "sim/model/settings/instrument_config.h"
 
 namespace veltrano::sim {
 
@@ -13,8 +13,8 @@ inline constexpr double kLightPairCps = 10000;
 
 inline InstrumentConfig lightSignalConfig() {
     InstrumentConfig c;
-    c.signal.channel_count = 4;
-    c.signal.background_rate_hz.assign(4, 5000.0);
+    c.signal.channelCount = 4;
+    c.signal.backgroundRateHz.assign(4, 5000.0);
     c.signal.pairs = {PairSourceConfig{1, 2, kLightPairCps, 1500, 50}};
     c.signal.clock.enabled = false;
     c.signal.clock.channel = 4;

@@ -7,7 +7,7 @@ namespace {
 
 std::vector<std::string> describe(const std::vector<LineReader::Item>& items) {
     std::vector<std::string> out;
-    for (const auto& item : items) out.push_back(item.too_long ? "<too long>" : item.line);
+    for (const auto& item : items) out.push_back(item.tooLong ? "<too long>" : item.line);
     return out;
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "sim/model/network_settings.h"
+#include "sim/model/settings/network_settings.h"
 
 namespace veltrano::sim {
 namespace {

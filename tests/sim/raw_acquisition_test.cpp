@@ -19,9 +19,9 @@ constexpr std::int64_t kSecondPs = 1000 * kMillisecondPs;
 
 InstrumentConfig lightConfig() { return lightSignalConfig(); }
 
-AcquisitionRequest inMemory(std::int64_t duration_s = 1) {
+AcquisitionRequest inMemory(std::int64_t durationS = 1) {
     AcquisitionRequest r;
-    r.duration_s = duration_s;
+    r.durationS = durationS;
     return r;
 }
 
@@ -32,7 +32,7 @@ std::uint64_t fnv(const std::vector<std::uint8_t>& bytes) {
 }
 
 struct TimeTag {
-    std::int64_t time_ps;
+    std::int64_t timePs;
     std::uint32_t channel;
     std::uint32_t sequence;
 };
@@ -40,7 +40,7 @@ struct TimeTag {
 std::vector<TimeTag> decodeTimeTags(const std::vector<std::uint8_t>& bytes) {
     std::vector<TimeTag> tags(bytes.size() / 16);
     for (std::size_t i = 0; i < tags.size(); ++i) {
-        std::memcpy(&tags[i].time_ps, bytes.data() + 16 * i, 8);
+        std::memcpy(&tags[i].timePs, bytes.data() + 16 * i, 8);
         std::memcpy(&tags[i].channel, bytes.data() + 16 * i + 8, 4);
         std::memcpy(&tags[i].sequence, bytes.data() + 16 * i + 12, 4);
     }
@@ -67,12 +67,12 @@ protected:
             to.insert(to.end(), chunk.owned.begin(), chunk.owned.end());
         }
     }
-    // Moves the clock in steps of step_ms, fetching after each, until the
+    // Moves the clock in steps of stepMs, fetching after each, until the
     // acquisition has ended and everything is fetched.
-    std::vector<std::uint8_t> fetchToTheEnd(std::int64_t step_ms) {
+    std::vector<std::uint8_t> fetchToTheEnd(std::int64_t stepMs) {
         std::vector<std::uint8_t> stream;
         for (int guard = 0; guard < 100000; ++guard) {
-            clock_->advancePs(step_ms * kMillisecondPs);
+            clock_->advancePs(stepMs * kMillisecondPs);
             const RawChunk chunk = fetch();
             append(stream, chunk);
             if (chunk.size() == 0 && acquisition().stats().state == AcquisitionState::Ended) break;
@@ -97,11 +97,11 @@ TEST_F(RawAcquisitionTest, StreamIsTheSameHoweverTimeIsSlicedAndWheneverItStarts
     EXPECT_EQ(fine, coarse);
     const AcquisitionStats s = acquisition().stats();
     EXPECT_EQ(s.acquisition, 2u);
-    EXPECT_EQ(s.bytes_fetched, coarse.size());
-    EXPECT_EQ(s.fetched_fnv1a64, fnv(coarse));
-    EXPECT_EQ(s.produced_fnv1a64, fnv(coarse));
-    EXPECT_EQ(s.bytes_pending, 0u);
-    EXPECT_EQ(s.bytes_dropped, 0u);
+    EXPECT_EQ(s.bytesFetched, coarse.size());
+    EXPECT_EQ(s.fetchedFnv1a64, fnv(coarse));
+    EXPECT_EQ(s.producedFnv1a64, fnv(coarse));
+    EXPECT_EQ(s.bytesPending, 0u);
+    EXPECT_EQ(s.bytesDropped, 0u);
 }
 
 TEST_F(RawAcquisitionTest, RecordsHoldTimeOrderedTagsFromZeroBelowTheDurationNumberedInOrder) {
@@ -110,16 +110,16 @@ TEST_F(RawAcquisitionTest, RecordsHoldTimeOrderedTagsFromZeroBelowTheDurationNum
     const std::vector<TimeTag> tags = decodeTimeTags(fetchToTheEnd(50));
     ASSERT_FALSE(tags.empty());
     EXPECT_EQ(acquisition().stats().events, tags.size());
-    EXPECT_LT(tags.front().time_ps, 10 * kMillisecondPs);
-    EXPECT_GT(tags.back().time_ps, 990 * kMillisecondPs);
+    EXPECT_LT(tags.front().timePs, 10 * kMillisecondPs);
+    EXPECT_GT(tags.back().timePs, 990 * kMillisecondPs);
     for (std::size_t i = 0; i < tags.size(); ++i) {
         ASSERT_EQ(tags[i].sequence, i);
-        ASSERT_GE(tags[i].time_ps, 0);
-        ASSERT_LT(tags[i].time_ps, kSecondPs);
+        ASSERT_GE(tags[i].timePs, 0);
+        ASSERT_LT(tags[i].timePs, kSecondPs);
         ASSERT_GE(tags[i].channel, 1u);
         ASSERT_LE(tags[i].channel, 4u);
         if (i > 0) {
-            ASSERT_GE(tags[i].time_ps, tags[i - 1].time_ps);
+            ASSERT_GE(tags[i].timePs, tags[i - 1].timePs);
         }
     }
 }
@@ -136,19 +136,19 @@ TEST_F(RawAcquisitionTest, EachFetchHandsOutOnlyWhatCameSinceTheLastOne) {
     const RawChunk second = fetch();
     EXPECT_GT(second.size(), 0u);
     EXPECT_LT(second.size(), first.size());
-    EXPECT_EQ(acquisition().stats().bytes_fetched, first.size() + second.size());
+    EXPECT_EQ(acquisition().stats().bytesFetched, first.size() + second.size());
 }
 
 TEST_F(RawAcquisitionTest, LargeBacklogsAreHandedOutInRepliesCutBetweenRecords) {
     InstrumentConfig config = lightConfig();
-    config.acquisition.max_reply_bytes = 65536;
+    config.acquisition.maxReplyBytes = 65536;
     make(config);
     for (const int format : {1, 2}) {
         ASSERT_EQ(acquisition().setDataFormat(format), ModelError::None);
         instrument_->startRawAcquisition(inMemory());
         clock_->advancePs(300 * kMillisecondPs);
         instrument_->advanceSignal();
-        const std::uint64_t backlog = acquisition().stats().bytes_pending;
+        const std::uint64_t backlog = acquisition().stats().bytesPending;
         ASSERT_GT(backlog, 3u * 65536);
         std::uint64_t handed = 0;
         for (RawChunk chunk = acquisition().fetch(); chunk.size() > 0; chunk = acquisition().fetch()) {
@@ -167,18 +167,18 @@ TEST_F(RawAcquisitionTest, LargeBacklogsAreHandedOutInRepliesCutBetweenRecords) 
 
 TEST_F(RawAcquisitionTest, UnfetchedBytesBeyondTheLimitAreDroppedWholeAndCounted) {
     InstrumentConfig config = lightConfig();
-    config.signal.background_rate_hz.assign(4, 25000.0);
-    config.acquisition.buffer_limit_bytes = 1 << 20;
+    config.signal.backgroundRateHz.assign(4, 25000.0);
+    config.acquisition.bufferLimitBytes = 1 << 20;
     make(config);
     instrument_->startRawAcquisition(inMemory());
     clock_->advancePs(kSecondPs + kMillisecondPs);
     instrument_->advanceSignal();
     const AcquisitionStats s = acquisition().stats();
     EXPECT_EQ(s.state, AcquisitionState::Ended);
-    EXPECT_LE(s.bytes_pending, 1u << 20);
-    EXPECT_GT(s.bytes_dropped, 0u);
-    EXPECT_EQ(s.bytes_dropped % 16, 0u);
-    EXPECT_EQ(s.bytes_pending + s.bytes_dropped, s.bytes_produced);
+    EXPECT_LE(s.bytesPending, 1u << 20);
+    EXPECT_GT(s.bytesDropped, 0u);
+    EXPECT_EQ(s.bytesDropped % 16, 0u);
+    EXPECT_EQ(s.bytesPending + s.bytesDropped, s.bytesProduced);
 }
 
 TEST_F(RawAcquisitionTest, StopDropsWhatWasNotFetchedAndEndsTheStream) {
@@ -190,8 +190,8 @@ TEST_F(RawAcquisitionTest, StopDropsWhatWasNotFetchedAndEndsTheStream) {
     EXPECT_EQ(fetch().size(), 0u);
     const AcquisitionStats s = acquisition().stats();
     EXPECT_EQ(s.state, AcquisitionState::Stopped);
-    EXPECT_GT(s.bytes_dropped, 0u);
-    EXPECT_EQ(s.bytes_dropped, s.bytes_produced);
+    EXPECT_GT(s.bytesDropped, 0u);
+    EXPECT_EQ(s.bytesDropped, s.bytesProduced);
     EXPECT_FALSE(acquisition().processing());
 }
 
@@ -208,7 +208,7 @@ TEST_F(RawAcquisitionTest, DataFormatIsRefusedWhileRunningAndAppliesFromTheNextS
     clock_->advancePs(10 * kMillisecondPs);
     const RawChunk chunk = fetch();
     ASSERT_GT(chunk.size(), 0u);
-    EXPECT_EQ(acquisition().stats().data_format, 2);
+    EXPECT_EQ(acquisition().stats().dataFormat, 2);
     const std::string text(chunk.owned.begin(), chunk.owned.end());
     EXPECT_EQ(text.back(), '\n');
     EXPECT_EQ(text.find_first_not_of("0123456789,.\n"), std::string::npos);
@@ -235,7 +235,7 @@ TEST_F(RawAcquisitionTest, ARefusedStartEndsTheEarlierAcquisitionAndStartsNothin
     AcquisitionRequest bad = inMemory(0);
     EXPECT_EQ(instrument_->startRawAcquisition(bad).error, ModelError::ValueOutOfRange);
     bad = inMemory();
-    bad.data_mode = 2;
+    bad.dataMode = 2;
     EXPECT_EQ(instrument_->startRawAcquisition(bad).error, ModelError::ValueOutOfRange);
     EXPECT_EQ(acquisition().stats().state, AcquisitionState::Stopped);
     EXPECT_EQ(acquisition().stats().acquisition, 1u);
@@ -243,16 +243,16 @@ TEST_F(RawAcquisitionTest, ARefusedStartEndsTheEarlierAcquisitionAndStartsNothin
 
 class ServiceSideFilesTest : public RawAcquisitionTest {
 protected:
-    AcquisitionRequest toFiles(const std::string& name, std::int64_t max_mib, bool force_close) {
+    AcquisitionRequest toFiles(const std::string& name, std::int64_t maxMib, bool forceClose) {
         AcquisitionRequest r = inMemory();
-        r.folder_path = "runs";
-        r.file_name = name;
-        r.max_volume_mib = max_mib;
-        r.force_close = force_close;
+        r.folderPath = "runs";
+        r.fileName = name;
+        r.maxVolumeMib = maxMib;
+        r.forceClose = forceClose;
         return r;
     }
     InstrumentConfig inDataDir(InstrumentConfig config) {
-        config.acquisition.data_dir = dir_.str();
+        config.acquisition.dataDir = dir_.str();
         return config;
     }
     // Runs the acquisition to its end with the clock moving alone (the
@@ -281,16 +281,16 @@ TEST_F(ServiceSideFilesTest, ForceCloseSplitsTheStreamIntoVolumesOfExactlyTheLim
     EXPECT_EQ(fetch().size(), 0u);  // the stream goes to the files
     const AcquisitionStats s = runToTheEnd();
     EXPECT_EQ(s.state, AcquisitionState::Ended);
-    ASSERT_EQ(s.files.size(), (s.bytes_produced + (1 << 20) - 1) / (1 << 20));
+    ASSERT_EQ(s.files.size(), (s.bytesProduced + (1 << 20) - 1) / (1 << 20));
     ASSERT_GE(s.files.size(), 3u);
     EXPECT_EQ(s.files[0], (dir_.path() / "runs" / "run.bin").string());
     EXPECT_EQ(s.files[2], (dir_.path() / "runs" / "run_2.bin").string());
     for (std::size_t i = 0; i + 1 < s.files.size(); ++i) EXPECT_EQ(fs::file_size(s.files[i]), 1u << 20);
     const std::vector<std::uint8_t> all = concatenated(s.files);
-    EXPECT_EQ(all.size(), s.bytes_written);
-    EXPECT_EQ(s.bytes_written, s.bytes_produced);
-    EXPECT_EQ(fnv(all), s.written_fnv1a64);
-    EXPECT_EQ(s.written_fnv1a64, s.produced_fnv1a64);
+    EXPECT_EQ(all.size(), s.bytesWritten);
+    EXPECT_EQ(s.bytesWritten, s.bytesProduced);
+    EXPECT_EQ(fnv(all), s.writtenFnv1a64);
+    EXPECT_EQ(s.writtenFnv1a64, s.producedFnv1a64);
     EXPECT_EQ(acquisition().waitReady(std::chrono::milliseconds(0)), WaitOutcome::Ready);
 }
 
@@ -304,7 +304,7 @@ TEST_F(ServiceSideFilesTest, WithoutForceCloseEveryVolumeEndsAtAWholeRecord) {
     for (std::size_t i = 0; i + 1 < s.files.size(); ++i) {
         EXPECT_EQ(fs::file_size(s.files[i]), (1u << 20) - (1u << 20) % 24);
     }
-    EXPECT_EQ(fnv(concatenated(s.files)), s.produced_fnv1a64);
+    EXPECT_EQ(fnv(concatenated(s.files)), s.producedFnv1a64);
 }
 
 TEST_F(ServiceSideFilesTest, StopClosesTheFilesWithEverythingUpToTheStop) {
@@ -315,10 +315,10 @@ TEST_F(ServiceSideFilesTest, StopClosesTheFilesWithEverythingUpToTheStop) {
     const AcquisitionStats s = acquisition().stats();
     ASSERT_EQ(s.files.size(), 1u);
     EXPECT_EQ(s.files[0], (dir_.path() / "runs" / "early.csv").string());
-    EXPECT_GT(s.bytes_written, 0u);
-    EXPECT_EQ(fs::file_size(s.files[0]), s.bytes_written);
-    EXPECT_EQ(s.bytes_written, s.bytes_produced);
-    EXPECT_EQ(s.bytes_dropped, 0u);
+    EXPECT_GT(s.bytesWritten, 0u);
+    EXPECT_EQ(fs::file_size(s.files[0]), s.bytesWritten);
+    EXPECT_EQ(s.bytesWritten, s.bytesProduced);
+    EXPECT_EQ(s.bytesDropped, 0u);
 }
 
 TEST_F(ServiceSideFilesTest, AFolderThatCannotBeCreatedRefusesTheStart) {
@@ -334,13 +334,13 @@ class StreamModeTest : public RawAcquisitionTest {
 protected:
     Instrument& makeStreaming(std::uint64_t chunk, std::uint64_t total) {
         InstrumentConfig config = lightConfig();
-        config.stream.chunk_bytes = chunk;
-        config.stream.total_bytes = total;
+        config.stream.chunkBytes = chunk;
+        config.stream.totalBytes = total;
         return make(config);
     }
     static AcquisitionRequest streaming() {
         AcquisitionRequest r = inMemory();
-        r.data_mode = 1;
+        r.dataMode = 1;
         return r;
     }
 };
@@ -363,9 +363,9 @@ TEST_F(StreamModeTest, HandsOutWholeSharedChunksUntilTheTotalThenTheRest) {
     for (std::size_t i = 0; i < stream.size(); ++i) ASSERT_EQ(stream[i], (*pattern)[i % 1000]) << i;
     const AcquisitionStats s = acquisition().stats();
     EXPECT_EQ(s.state, AcquisitionState::Ended);
-    EXPECT_EQ(s.data_mode, 1);
-    EXPECT_EQ(s.bytes_fetched, 2500u);
-    EXPECT_EQ(s.fetched_fnv1a64, fnv(stream));
+    EXPECT_EQ(s.dataMode, 1);
+    EXPECT_EQ(s.bytesFetched, 2500u);
+    EXPECT_EQ(s.fetchedFnv1a64, fnv(stream));
     EXPECT_FALSE(acquisition().processing());
 }
 
@@ -378,13 +378,13 @@ TEST_F(StreamModeTest, EndsWhenItsDurationHasPassed) {
     clock_->advancePs(kSecondPs);
     EXPECT_EQ(fetch().size(), 0u);
     EXPECT_FALSE(acquisition().processing());
-    EXPECT_EQ(acquisition().stats().bytes_fetched, 640u);
+    EXPECT_EQ(acquisition().stats().bytesFetched, 640u);
 }
 
 TEST_F(StreamModeTest, RefusesServiceSideFiles) {
     makeStreaming(64, 0);
     AcquisitionRequest r = streaming();
-    r.file_name = "bench.bin";
+    r.fileName = "bench.bin";
     EXPECT_EQ(instrument_->startRawAcquisition(r).error, ModelError::ValueOutOfRange);
 }
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/model/fnv1a.h"
-#include "sim/model/raw_record_format.h"
-#include "sim/model/stream_pattern.h"
+#include "sim/model/common/fnv1a.h"
+#include "sim/model/acquisition/raw_record_format.h"
+#include "sim/model/acquisition/stream_pattern.h"
 
 namespace veltrano::sim {
 namespace {

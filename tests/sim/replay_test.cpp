@@ -12,8 +12,8 @@
 
 #include "light_signal.h"
 #include "sim/model/instrument.h"
-#include "sim/model/raw_record_format.h"
-#include "sim/model/replay_recording.h"
+#include "sim/model/acquisition/raw_record_format.h"
+#include "sim/model/acquisition/replay_recording.h"
 #include "support/temp_dir.h"
 
 namespace veltrano::sim {
@@ -28,7 +28,7 @@ std::string records(RawDataFormat format, const std::vector<Event>& events) {
     std::uint32_t sequence = 0;
     for (const Event& e : events) {
         unsigned char out[kMaxRawRecordBytes];
-        const std::size_t n = encodeRawRecord(format, e, e.time_ps, sequence++, out);
+        const std::size_t n = encodeRawRecord(format, e, e.timePs, sequence++, out);
         bytes.append(reinterpret_cast<const char*>(out), n);
     }
     return bytes;
@@ -55,16 +55,16 @@ TEST_F(ReplayFiles, ReadsBothFormatsAndTheVolumesThatFollowTheFirst) {
     writeFile(dir_ / "run_2.dat", pulses.substr(50));
     const auto set = loadReplayRecording(dir_ / "run.dat", 4, false);
     ASSERT_EQ(set->events.size(), 3u);
-    EXPECT_EQ(set->events[1].time_ps, 1600);
+    EXPECT_EQ(set->events[1].timePs, 1600);
     EXPECT_EQ(set->events[1].channel, 2);
-    EXPECT_EQ(set->events[1].width_ps, 7000);
-    EXPECT_EQ(set->events[1].energy_kev, 400.5f);
-    EXPECT_EQ(set->length_ps, 2 * kSecondPs) << "the last tag rounded up to a whole second";
+    EXPECT_EQ(set->events[1].widthPs, 7000);
+    EXPECT_EQ(set->events[1].energyKev, 400.5f);
+    EXPECT_EQ(set->lengthPs, 2 * kSecondPs) << "the last tag rounded up to a whole second";
 
     const auto tags = loadReplayRecording(writeFile(dir_ / "tags.bin", records(RawDataFormat::TimeTags, kRecorded)),
                                           4, true);
     ASSERT_EQ(tags->events.size(), 3u);
-    EXPECT_EQ(tags->events[2].time_ps, 1'200'000'000'000);
+    EXPECT_EQ(tags->events[2].timePs, 1'200'000'000'000);
     EXPECT_TRUE(tags->loop);
 }
 
@@ -116,7 +116,7 @@ TEST_F(ReplayFiles, RefusesUnusableFilesNamingTheFileAndTheProblem) {
 TEST(Replay, PlaysTheRecordingAsTheSignalAndLoopsOrEndsWithIt) {
     auto recording = std::make_shared<ReplayRecording>();
     recording->events = kRecorded;
-    recording->length_ps = 2 * kSecondPs;
+    recording->lengthPs = 2 * kSecondPs;
     recording->loop = true;
     InstrumentConfig config = lightSignalConfig();
     config.signal.replay = recording;
@@ -133,7 +133,7 @@ TEST(Replay, PlaysTheRecordingAsTheSignalAndLoopsOrEndsWithIt) {
     clock->advancePs(5 * kSecondPs);
     instrument.advanceSignal();
     std::vector<std::int64_t> tags;
-    for (const Event& e : sink.events) tags.push_back(e.time_ps);
+    for (const Event& e : sink.events) tags.push_back(e.timePs);
     EXPECT_EQ(tags, (std::vector<std::int64_t>{100, 1650, 2 * kSecondPs + 100, 2 * kSecondPs + 1650,
                                                4 * kSecondPs + 100, 4 * kSecondPs + 1650}));
     instrument.removeEventSink(&sink);
@@ -141,7 +141,7 @@ TEST(Replay, PlaysTheRecordingAsTheSignalAndLoopsOrEndsWithIt) {
     recording->loop = false;
     Instrument once(config, clock);
     AcquisitionRequest request;
-    request.duration_s = 10;
+    request.durationS = 10;
     ASSERT_EQ(once.startRawAcquisition(request).error, ModelError::None);
     EXPECT_TRUE(once.rawAcquisition().processing());
     clock->advancePs(2 * kSecondPs + 1);

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <numeric>
 
-#include "sim/model/hex_conversion.h"
-#include "sim/model/service_paths.h"
-#include "sim/model/volume_file_set.h"
+#include "sim/model/acquisition/hex_conversion.h"
+#include "sim/model/acquisition/service_paths.h"
+#include "sim/model/acquisition/volume_file_set.h"
 #include "support/temp_dir.h"
 
 namespace veltrano::sim {

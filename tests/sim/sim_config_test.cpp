@@ -19,12 +19,12 @@ std::string failureOf(const std::string& ini) {
 TEST(SimConfig, EmptyFileGivesTheDocumentedDefaults) {
     const SimConfig c = parseSimConfig("", "test.ini");
     EXPECT_EQ(c.port, 6789);
-    EXPECT_EQ(c.max_line_bytes, 1u << 20);
-    EXPECT_EQ(c.instrument.signal.channel_count, 16);
-    EXPECT_EQ(c.instrument.signal.background_rate_hz, std::vector<double>(16, 1000.0));
+    EXPECT_EQ(c.maxLineBytes, 1u << 20);
+    EXPECT_EQ(c.instrument.signal.channelCount, 16);
+    EXPECT_EQ(c.instrument.signal.backgroundRateHz, std::vector<double>(16, 1000.0));
     ASSERT_EQ(c.instrument.signal.pairs.size(), 1u);
-    EXPECT_EQ(c.instrument.signal.pairs[0].channel_a, 1);
-    EXPECT_EQ(c.instrument.signal.pairs[0].channel_b, 2);
+    EXPECT_EQ(c.instrument.signal.pairs[0].channelA, 1);
+    EXPECT_EQ(c.instrument.signal.pairs[0].channelB, 2);
     EXPECT_EQ(c.instrument.signal.clock.channel, 16);
     EXPECT_EQ(c.instrument.devices.size(), 2u);
 }
@@ -41,20 +41,20 @@ TEST(SimConfig, ReadsSourcesChannelsDevicesAndNetworkFromTheirSections) {
         "test.ini");
     const SignalConfig& s = c.instrument.signal;
     EXPECT_EQ(c.port, 7000);
-    EXPECT_EQ(s.channel_count, 8);
+    EXPECT_EQ(s.channelCount, 8);
     EXPECT_EQ(s.seed, 99u);
-    EXPECT_EQ(c.instrument.identity.firmware_version, "9.9");
-    EXPECT_EQ(s.background_rate_hz[0], 250.0);
-    EXPECT_EQ(s.background_rate_hz[2], 5000.0);
+    EXPECT_EQ(c.instrument.identity.firmwareVersion, "9.9");
+    EXPECT_EQ(s.backgroundRateHz[0], 250.0);
+    EXPECT_EQ(s.backgroundRateHz[2], 5000.0);
     ASSERT_EQ(s.pairs.size(), 2u);
-    EXPECT_EQ(s.pairs[0].channel_b, 2);
-    EXPECT_EQ(s.pairs[1].channel_a, 5);
-    EXPECT_EQ(s.pairs[1].delay_ps, -300.0);
+    EXPECT_EQ(s.pairs[0].channelB, 2);
+    EXPECT_EQ(s.pairs[1].channelA, 5);
+    EXPECT_EQ(s.pairs[1].delayPs, -300.0);
     EXPECT_EQ(s.clock.channel, 8);  // the last channel by default
-    EXPECT_EQ(s.clock.frequency_hz, 1e7);
+    EXPECT_EQ(s.clock.frequencyHz, 1e7);
     ASSERT_EQ(c.instrument.devices.size(), 1u);
     EXPECT_EQ(c.instrument.devices[0].type, 4);
-    EXPECT_EQ(c.instrument.wnetwork.device_ip, "10.1.2.3");
+    EXPECT_EQ(c.instrument.wnetwork.deviceIp, "10.1.2.3");
 }
 
 TEST(SimConfig, UnusableValuesNameTheFileSectionAndKey) {
@@ -75,8 +75,8 @@ TEST(SimConfig, ReadsTheEmitterAndLeavesItOffByDefault) {
         parseSimConfig("[emitter]\nchannel = 3\nexcitation_rate_hz = 2e5\nlifetime_ps = 4000\n", "test.ini")
             .instrument.signal.emitter;
     EXPECT_EQ(e.channel, 3);
-    EXPECT_EQ(e.excitation_rate_hz, 2e5);
-    EXPECT_EQ(e.lifetime_ps, 4000.0);
+    EXPECT_EQ(e.excitationRateHz, 2e5);
+    EXPECT_EQ(e.lifetimePs, 4000.0);
     EXPECT_NE(failureOf("[emitter]\nchannel = 17\n").find("[emitter] channel"), std::string::npos);
     EXPECT_NE(failureOf("[emitter]\nchannel = -1\n").find("[emitter] channel"), std::string::npos);
     EXPECT_NE(failureOf("[emitter]\nlifetime_ps = -1\n").find("negative"), std::string::npos);
@@ -88,23 +88,23 @@ TEST(SimConfig, MissingFileIsAnError) {
 
 TEST(SimConfig, ReadsAcquisitionStreamAndRateSectionsWithinTheirRanges) {
     const SimConfig defaults = parseSimConfig("", "test.ini");
-    EXPECT_EQ(defaults.instrument.acquisition.data_dir, ".");
-    EXPECT_EQ(defaults.instrument.acquisition.max_reply_bytes, 8u << 20);
-    EXPECT_EQ(defaults.instrument.stream.chunk_bytes, 4u << 20);
-    EXPECT_EQ(defaults.instrument.stream.total_bytes, 0u);
-    EXPECT_EQ(defaults.instrument.rates.sample_interval_ms, 100);
+    EXPECT_EQ(defaults.instrument.acquisition.dataDir, ".");
+    EXPECT_EQ(defaults.instrument.acquisition.maxReplyBytes, 8u << 20);
+    EXPECT_EQ(defaults.instrument.stream.chunkBytes, 4u << 20);
+    EXPECT_EQ(defaults.instrument.stream.totalBytes, 0u);
+    EXPECT_EQ(defaults.instrument.rates.sampleIntervalMs, 100);
 
     const SimConfig c = parseSimConfig(
         "[acquisition]\ndata_dir = /srv/raw\nbuffer_limit_bytes = 17179869184\n"
         "[stream]\nchunk_bytes = 16\ntotal_bytes = 2147483648\n"
         "[rates]\nsample_interval_ms = 1000\nmax_recording_s = 10\n",
         "test.ini");
-    EXPECT_EQ(c.instrument.acquisition.data_dir, "/srv/raw");
-    EXPECT_EQ(c.instrument.acquisition.buffer_limit_bytes, 16ULL << 30);
-    EXPECT_EQ(c.instrument.stream.chunk_bytes, 16u);
-    EXPECT_EQ(c.instrument.stream.total_bytes, 2ULL << 30);
-    EXPECT_EQ(c.instrument.rates.sample_interval_ms, 1000);
-    EXPECT_EQ(c.instrument.rates.max_recording_s, 10);
+    EXPECT_EQ(c.instrument.acquisition.dataDir, "/srv/raw");
+    EXPECT_EQ(c.instrument.acquisition.bufferLimitBytes, 16ULL << 30);
+    EXPECT_EQ(c.instrument.stream.chunkBytes, 16u);
+    EXPECT_EQ(c.instrument.stream.totalBytes, 2ULL << 30);
+    EXPECT_EQ(c.instrument.rates.sampleIntervalMs, 1000);
+    EXPECT_EQ(c.instrument.rates.maxRecordingS, 10);
 
     EXPECT_EQ(failureOf("[stream]\nchunk_bytes = 268435457\n"),
               "test.ini: [stream] chunk_bytes must be 16..268435456");

@@ -11,9 +11,9 @@
 
 namespace {
 
-using nlohmann::json;
-using veltest::LoopbackClient;
-using veltest::SimProcess;
+using Json = nlohmann::json;
+using vtest::LoopbackClient;
+using vtest::SimProcess;
 
 const std::string kSimulator = VELTRANO_SIM_EXECUTABLE;
 
@@ -23,9 +23,9 @@ TEST(SimExecutable, AnswersGarbageWithErrorsAndValidRequestsWithResults) {
     LoopbackClient client(sim.port());
     client.sendRaw(std::string("\x01\x02\xff{{{", 6) + "\n");
     EXPECT_EQ(client.readJson()["result"], 2);
-    EXPECT_EQ(client.call(json{{"cmd", "bogus"}})["result"], 1);
-    EXPECT_EQ(client.call(json{{"cmd", "connect"}, {"device_type", 1}}), (json{{"result", 0}}));
-    EXPECT_EQ(client.call(json{{"cmd", "get_channelnum"}})["data"]["value"], 16);
+    EXPECT_EQ(client.call(Json{{"cmd", "bogus"}})["result"], 1);
+    EXPECT_EQ(client.call(Json{{"cmd", "connect"}, {"device_type", 1}}), (Json{{"result", 0}}));
+    EXPECT_EQ(client.call(Json{{"cmd", "get_channelnum"}})["data"]["value"], 16);
 }
 
 TEST(SimExecutable, SecondConnectionKeepsWorkingWhileTheFirstSendsGarbage) {
@@ -34,8 +34,8 @@ TEST(SimExecutable, SecondConnectionKeepsWorkingWhileTheFirstSendsGarbage) {
     LoopbackClient good(sim.port());
     bad.sendRaw(std::string(2'000'000, '\x7b'));  // longer than a request line may be, no line feed
     EXPECT_EQ(bad.readJson()["result"], 2);     // reported as soon as the limit is passed
-    EXPECT_EQ(good.call(json{{"cmd", "get_fwversion"}})["result"], 0);
-    bad.sendRaw("\n" + json{{"cmd", "get_boardid"}}.dump() + "\n");
+    EXPECT_EQ(good.call(Json{{"cmd", "get_fwversion"}})["result"], 0);
+    bad.sendRaw("\n" + Json{{"cmd", "get_boardid"}}.dump() + "\n");
     EXPECT_EQ(bad.readJson()["result"], 0);
 }
 
@@ -53,9 +53,10 @@ TEST(SimExecutable, ReadsItsConfigurationFile) {
     std::ofstream(path) << "[instrument]\nchannels = 8\nserial_number = SN-TEST\n";
     SimProcess sim(kSimulator, {"--config", path.string()});
     LoopbackClient client(sim.port());
-    EXPECT_EQ(client.call(json{{"cmd", "get_channelnum"}})["data"]["value"], 8);
-    EXPECT_EQ(client.call(json{{"cmd", "get_productsn"}})["data"]["value"], "SN-TEST");
-    EXPECT_EQ(client.call(json{{"cmd", "enable_channel"}, {"channel", 9}})["result"], 4);
+    EXPECT_EQ(client.call(Json{{"cmd", "get_channelnum"}})["data"]["value"], 8);
+    EXPECT_EQ(client.call(Json{{"cmd", "get_productsn"}})["data"]["value"], "SN-TEST");
+    EXPECT_EQ(client.call(Json{{"cmd", "enable_channel"}, {"channel", 9}})["result"], 4);
+    std::filesystem::remove_all(path.parent_path());
 }
 
 TEST(SimExecutable, RefusesToStartWithAnUnusableConfiguration) {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "sim/model/stability_deviation.h"
+#include "sim/model/analyses/stability_deviation.h"
 
 namespace veltrano::sim {
 namespace {
@@ -76,12 +76,12 @@ TEST(StabilityDeviation, PhaseIntegratesTheFractionalFrequency) {
 }
 
 TEST(StabilityDeviation, WhitePhaseNoiseFallsAsOneOverTauAndModifiedAsTauToMinusThreeHalves) {
-    const double sigma_x = 50e-12;
-    const std::vector<double> x = whiteNoise(sigma_x, kSamples, 11);
+    const double sigmaX = 50e-12;
+    const std::vector<double> x = whiteNoise(sigmaX, kSamples, 11);
     for (std::int64_t m : {1, 10, 100}) {
         const double tau = static_cast<double>(m) * kTau0;
-        EXPECT_NEAR(*allanDeviation(x, kTau0, m) / (std::sqrt(3.0) * sigma_x / tau), 1.0, 0.08) << m;
-        EXPECT_NEAR(*modifiedAllanDeviation(x, kTau0, m) / (std::sqrt(3.0) * sigma_x / (tau * std::sqrt(m))), 1.0, 0.08)
+        EXPECT_NEAR(*allanDeviation(x, kTau0, m) / (std::sqrt(3.0) * sigmaX / tau), 1.0, 0.08) << m;
+        EXPECT_NEAR(*modifiedAllanDeviation(x, kTau0, m) / (std::sqrt(3.0) * sigmaX / (tau * std::sqrt(m))), 1.0, 0.08)
             << m;
     }
     EXPECT_NEAR(slope(kTau0, *allanDeviation(x, kTau0, 1), 100 * kTau0, *allanDeviation(x, kTau0, 100)), -1.0, 0.03);
@@ -91,10 +91,10 @@ TEST(StabilityDeviation, WhitePhaseNoiseFallsAsOneOverTauAndModifiedAsTauToMinus
 }
 
 TEST(StabilityDeviation, WhiteFrequencyNoiseFallsAsRootTauAndHadamardMatchesAllan) {
-    const double sigma_y = 1e-7;
-    const std::vector<double> x = phaseFromFrequency(whiteNoise(sigma_y, kSamples, 12), kTau0);
+    const double sigmaY = 1e-7;
+    const std::vector<double> x = phaseFromFrequency(whiteNoise(sigmaY, kSamples, 12), kTau0);
     for (std::int64_t m : {1, 10, 100}) {
-        const double expected = sigma_y / std::sqrt(static_cast<double>(m));
+        const double expected = sigmaY / std::sqrt(static_cast<double>(m));
         const double adev = *allanDeviation(x, kTau0, m);
         EXPECT_NEAR(adev / expected, 1.0, 0.1) << m;
         EXPECT_NEAR(*hadamardDeviation(x, kTau0, m) / adev, 1.0, 0.1) << m;

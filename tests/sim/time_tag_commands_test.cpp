@@ -18,43 +18,43 @@ class TimeTagCommandsTest : public DispatcherFixture {
 protected:
     TimeTagCommandsTest() { build(lightSignalConfig()); }
 
-    static json autocorrelation(int enable_t2, const std::string& file = "") {
-        return json{{"cmd", "autocorrelation_analysis"}, {"duration", 1}, {"ch", 1},
+    static Json autocorrelation(int enableT2, const std::string& file = "") {
+        return Json{{"cmd", "autocorrelation_analysis"}, {"duration", 1}, {"ch", 1},
                     {"min_tau", -1e-8},                  {"max_tau", 1e-8}, {"bin_num", 20},
-                    {"enable_t2_data", enable_t2},       {"folder_path", "tags"}, {"file_name", file}};
+                    {"enable_t2_data", enableT2},       {"folder_path", "tags"}, {"file_name", file}};
     }
     // The records of a payload, checking its count against its size.
     static std::vector<std::vector<std::uint8_t>> records(const std::vector<std::uint8_t>& payload,
-                                                          std::size_t record_bytes) {
+                                                          std::size_t recordBytes) {
         std::vector<std::vector<std::uint8_t>> out;
         if (payload.size() < 4) {
             ADD_FAILURE() << "record payload of " << payload.size() << " bytes";
             return out;
         }
         const auto count = readLittleEndian<std::uint32_t>(payload.data());
-        EXPECT_EQ(payload.size(), 4 + record_bytes * count);
-        for (std::size_t i = 0; i < count && 4 + (i + 1) * record_bytes <= payload.size(); ++i) {
-            const auto* r = payload.data() + 4 + i * record_bytes;
-            out.emplace_back(r, r + record_bytes);
+        EXPECT_EQ(payload.size(), 4 + recordBytes * count);
+        for (std::size_t i = 0; i < count && 4 + (i + 1) * recordBytes <= payload.size(); ++i) {
+            const auto* r = payload.data() + 4 + i * recordBytes;
+            out.emplace_back(r, r + recordBytes);
         }
         return out;
     }
-    std::vector<std::vector<std::uint8_t>> fetch(const char* command, std::size_t record_bytes) {
-        return records(binary(json{{"cmd", command}}), record_bytes);
+    std::vector<std::vector<std::uint8_t>> fetch(const char* command, std::size_t recordBytes) {
+        return records(binary(Json{{"cmd", command}}), recordBytes);
     }
 };
 
 TEST_F(TimeTagCommandsTest, BothFetchesAnswerEmptyListsWithoutRecordsOfTheirKind) {
-    EXPECT_EQ(binary(json{{"cmd", "fetch_t2_data"}}), kNoRecords);
-    EXPECT_EQ(binary(json{{"cmd", "fetch_t3_data"}}), kNoRecords);
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_t2_data"}}), kNoRecords);
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_t3_data"}}), kNoRecords);
     ASSERT_EQ(call(tof(1, 1, 2, 10000))["result"], 0);  // T3 records not asked for
     pass(200);
-    EXPECT_EQ(binary(json{{"cmd", "fetch_t3_data"}}), kNoRecords);
-    EXPECT_EQ(binary(json{{"cmd", "fetch_t2_data"}}), kNoRecords);
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_t3_data"}}), kNoRecords);
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_t2_data"}}), kNoRecords);
     ASSERT_EQ(call(autocorrelation(0))["result"], 0);
     pass(200);
-    EXPECT_EQ(binary(json{{"cmd", "fetch_t2_data"}}), kNoRecords);
-    EXPECT_EQ(binary(json{{"cmd", "fetch_t3_data"}}), kNoRecords);
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_t2_data"}}), kNoRecords);
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_t3_data"}}), kNoRecords);
 }
 
 TEST_F(TimeTagCommandsTest, T2RecordsCarryTheChannelAndItsTagsOnce) {
@@ -76,27 +76,27 @@ TEST_F(TimeTagCommandsTest, T2RecordsCarryTheChannelAndItsTagsOnce) {
             previous = tag;
         }
     }
-    EXPECT_EQ(binary(json{{"cmd", "fetch_t2_data"}}), kNoRecords);
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_t2_data"}}), kNoRecords);
 }
 
 TEST_F(TimeTagCommandsTest, T3RecordsComeFromTimeOfFlightAndStartStopRuns) {
-    json start = tof(1, 1, 2, 10000);
+    Json start = tof(1, 1, 2, 10000);
     start["enable_t3_data"] = 1;
     ASSERT_EQ(call(start)["result"], 0);
     pass(200);
     const auto flight = fetch("fetch_t3_data", 16);
     EXPECT_NEAR(static_cast<double>(flight.size()), 0.2 * kLightPairCps, 5 * std::sqrt(0.2 * kLightPairCps) + 50);
-    std::size_t near_delay = 0;
+    std::size_t nearDelay = 0;
     for (const auto& r : flight) {
         EXPECT_EQ(readLittleEndian<std::int32_t>(r.data() + 4), 1);
         EXPECT_LE(std::abs(readLittleEndian<std::int32_t>(r.data() + 8)), 10000);
         EXPECT_EQ(readLittleEndian<std::uint32_t>(r.data() + 12), 2u);
-        if (std::abs(readLittleEndian<std::int32_t>(r.data() + 8) - 1500) < 500) ++near_delay;
+        if (std::abs(readLittleEndian<std::int32_t>(r.data() + 8) - 1500) < 500) ++nearDelay;
     }
-    EXPECT_GT(near_delay, flight.size() * 9 / 10);
-    EXPECT_EQ(binary(json{{"cmd", "fetch_t3_data"}}), kNoRecords);
+    EXPECT_GT(nearDelay, flight.size() * 9 / 10);
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_t3_data"}}), kNoRecords);
 
-    json groups = startstop(1, json{{"1", {2, 3}}}, json::object(), 10000);
+    Json groups = startstop(1, Json{{"1", {2, 3}}}, Json::object(), 10000);
     groups["enable_t3_data"] = 1;
     ASSERT_EQ(call(groups)["result"], 0);
     pass(200);
@@ -115,7 +115,7 @@ TEST_F(TimeTagCommandsTest, T3RecordsComeFromTimeOfFlightAndStartStopRuns) {
 TEST_F(TimeTagCommandsTest, WithAFileNameTheRecordsGoToTheServiceSideFileInstead) {
     ASSERT_EQ(call(autocorrelation(1, "tags.csv"))["result"], 0);
     pass(1100);
-    EXPECT_EQ(binary(json{{"cmd", "fetch_t2_data"}}), kNoRecords);
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_t2_data"}}), kNoRecords);
     const fs::path file = dir_.path() / "tags" / "tags_t2.bin";
     ASSERT_TRUE(fs::exists(file));
     const auto size = fs::file_size(file);
@@ -127,16 +127,16 @@ TEST_F(TimeTagCommandsTest, WithAFileNameTheRecordsGoToTheServiceSideFileInstead
     in.read(reinterpret_cast<char*>(head.data()), 12);
     EXPECT_EQ(readLittleEndian<std::int32_t>(head.data()), 1);
 
-    json start = tof(1, 1, 2, 10000);
+    Json start = tof(1, 1, 2, 10000);
     start["enable_t3_data"] = 1;
     start["file_name"] = "flight";
     ASSERT_EQ(call(start)["result"], 0);
     pass(1100);
-    EXPECT_EQ(binary(json{{"cmd", "fetch_t3_data"}}), kNoRecords);
+    EXPECT_EQ(binary(Json{{"cmd", "fetch_t3_data"}}), kNoRecords);
     EXPECT_GT(fs::file_size(dir_.path() / "flight_t3.bin"), 0u);
     // A folder that is a file cannot hold the T2 file: nothing starts.
     veltest::writeTextFile(dir_.path() / "blocked", "x");
-    json blocked = autocorrelation(1, "x");
+    Json blocked = autocorrelation(1, "x");
     blocked["folder_path"] = "blocked";
     EXPECT_EQ(call(blocked)["result"], 11);
     EXPECT_EQ(instrument_->analyses().state(), AnalysisState::Ended);
