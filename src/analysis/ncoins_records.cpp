@@ -20,8 +20,8 @@ int64_t* pollNCoinsRecords(const SessionContext& session, AnalysisState& state, 
                             "Fetch ncoins raw data failed",
                             "Fetch ncoins raw data",
                             std::chrono::milliseconds(10)};
-    return pollRecords(session, state, fetch,
-                       "Fetch ncoins raw data failed for index: " + std::to_string(strategyIndex), count, timeoutMs);
+    return pollRecords(session, fetch, "Fetch ncoins raw data failed for index: " + std::to_string(strategyIndex),
+                       count, timeoutMs);
 }
 
 }  // namespace vel::analysis

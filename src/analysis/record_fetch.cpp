@@ -96,8 +96,8 @@ bool fetchRecordBatch(const SessionContext& session, const RecordFetch& fetch, s
     });
 }
 
-int64_t* pollRecords(const SessionContext& session, AnalysisState& state, const RecordFetch& fetch,
-                     const std::string& failedMessage, int* count, int timeoutMs) {
+int64_t* pollRecords(const SessionContext& session, const RecordFetch& fetch, const std::string& failedMessage,
+                     int* count, int timeoutMs) {
     if (count != nullptr) {
         *count = 0;
     }

@@ -64,7 +64,7 @@ bool fetchRecordBatch(const SessionContext& session, const RecordFetch& fetch, s
 // The caller's fetch: exchanges until a batch holds records, sleeping
 // pollInterval after each empty one, for up to timeoutMs. A failed exchange
 // logs failedMessage and gives null; so does the time-out (silently).
-int64_t* pollRecords(const SessionContext& session, AnalysisState& state, const RecordFetch& fetch,
-                     const std::string& failedMessage, int* count, int timeoutMs);
+int64_t* pollRecords(const SessionContext& session, const RecordFetch& fetch, const std::string& failedMessage,
+                     int* count, int timeoutMs);
 
 }  // namespace vel::analysis

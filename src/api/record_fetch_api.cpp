@@ -46,7 +46,7 @@ int64_t* fetchRecords(uint64_t handle, const RecordSource& source, int* count, i
         }
         const vel::analysis::RecordFetch fetch{
             {{"cmd", source.command}}, source.layout, source.failed, source.operation, std::chrono::milliseconds(20)};
-        return vel::analysis::pollRecords(session.context, session.analysis, fetch, source.failed, count, timeoutMs);
+        return vel::analysis::pollRecords(session.context, fetch, source.failed, count, timeoutMs);
     });
 }
 

@@ -12,8 +12,8 @@
 namespace {
 
 using Json = nlohmann::json;
-using vtest::LoopbackClient;
-using vtest::SimProcess;
+using veltest::LoopbackClient;
+using veltest::SimProcess;
 
 const std::string kSimulator = VELTRANO_SIM_EXECUTABLE;
 
