@@ -53,7 +53,6 @@ public:
     void advanceWritten(uint64_t bytes) { writtenSize_ += bytes; }
     uint64_t expandStep() const { return expandStep_; }
     void setExpandStep(uint64_t step) { expandStep_ = step; }
-    int32_t pageSize() const { return pageSize_; }
 
 private:
     // Per-platform primitives.

@@ -12,7 +12,7 @@
 
 #include <memory>
 
-class InstInstance : public std::enable_shared_from_this<InstInstance> {
+class InstInstance {
 public:
     InstInstance() = default;
     InstInstance(const InstInstance&) = delete;
