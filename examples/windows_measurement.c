@@ -83,7 +83,9 @@ int main(void) {
         while (processing && ci_is_rawdata_processing(session, &processing) == 0) {
             Sleep(100);
         }
-        Sleep(300);
+        /* The library fetches what the service still holds; after 50 empty
+           fetches it ends its stream thread (a line in its log). */
+        Sleep(1000);
         ci_stop_acq(session);
     }
 

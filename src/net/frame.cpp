@@ -15,21 +15,20 @@ std::string encodeRequest(const nlohmann::json& request) {
 
 namespace {
 
-// Reply lines up to this size leave their storage to the thread's next reply.
+// Reply lines up to this size leave their storage to the connection's next reply.
 constexpr size_t kKeptLineBytes = 64 * 1024;
 
-CommandResponse readJsonReply(ByteSource& source, uint8_t first) {
-    // One line buffer per thread, reused from reply to reply: a steady stream
-    // of commands allocates no line storage. An unusually long line (or the
-    // bytes of a peer that never sent its line feed) is not kept.
-    thread_local std::string line;
+CommandResponse readJsonReply(ByteSource& source, uint8_t first, std::string& line) {
+    // An unusually long line (or the bytes of a peer that never sent its line
+    // feed) does not stay in the reused buffer.
     struct ReleaseLongLine {
+        std::string& line;
         ~ReleaseLongLine() {
             if (line.capacity() > kKeptLineBytes) {
                 std::string().swap(line);
             }
         }
-    } releaseLongLine;
+    } releaseLongLine{line};
     line.clear();
     line.reserve(128);
     line.push_back(static_cast<char>(first));
@@ -55,14 +54,16 @@ size_t readLengthHeader(ByteSource& source, uint8_t first) {
     return length;
 }
 
+}  // namespace
+
 // A null payloadReader keeps the payload in the response.
-CommandResponse readReplyWith(ByteSource& source, PayloadReader* payloadReader) {
+CommandResponse readReply(ByteSource& source, std::string& lineBuffer, PayloadReader* payloadReader) {
     uint8_t first = 0;
     if (!source.readByte(first)) {
         throw std::runtime_error("Failed to read response");
     }
     if (first == '{' || first == '[') {
-        return readJsonReply(source, first);
+        return readJsonReply(source, first, lineBuffer);
     }
     const size_t length = readLengthHeader(source, first);
     std::vector<uint8_t> payload;
@@ -73,8 +74,6 @@ CommandResponse readReplyWith(ByteSource& source, PayloadReader* payloadReader) 
     }
     return CommandResponse(std::move(payload));
 }
-
-}  // namespace
 
 size_t nextPayloadTarget(size_t length, size_t received) {
     if (length <= kDirectPayloadBytes) {
@@ -110,11 +109,13 @@ bool skipBytes(ByteSource& source, size_t n) {
 }
 
 CommandResponse readReply(ByteSource& source) {
-    return readReplyWith(source, nullptr);
+    std::string line;
+    return readReply(source, line, nullptr);
 }
 
 CommandResponse readReply(ByteSource& source, PayloadReader& payloadReader) {
-    return readReplyWith(source, &payloadReader);
+    std::string line;
+    return readReply(source, line, &payloadReader);
 }
 
 }  // namespace vel::frame

@@ -69,4 +69,10 @@ CommandResponse readReply(ByteSource& source);
 // returns false.
 CommandResponse readReply(ByteSource& source, PayloadReader& payloadReader);
 
+// readReply reading a JSON line into lineBuffer, which a connection keeps from
+// reply to reply so that a steady stream of commands allocates no line storage
+// (a line above 64 KiB does not stay in it); a null payloadReader keeps a
+// binary payload in the response.
+CommandResponse readReply(ByteSource& source, std::string& lineBuffer, PayloadReader* payloadReader);
+
 }  // namespace vel::frame

@@ -64,29 +64,7 @@ CommandResponse TcpClient::exchangeLocked(const nlohmann::json& request, vel::fr
     if (!connected_) {
         throw std::runtime_error("Socket not connected");
     }
-    return payloadReader ? sendTcpJson(socket_, request, *payloadReader) : sendTcpJson(socket_, request);
-}
-
-namespace {
-
-void writeRequest(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request) {
-    // One encoder per thread: its text storage is reused by every request
-    // the thread sends, on any session.
-    thread_local vel::frame::RequestEncoder encoder;
-    boost::asio::write(socket, boost::asio::buffer(encoder.encode(request)));
-}
-
-}  // namespace
-
-CommandResponse sendTcpJson(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request) {
-    writeRequest(socket, request);
-    SocketByteSource source(socket);
-    return vel::frame::readReply(source);
-}
-
-CommandResponse sendTcpJson(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request,
-                            vel::frame::PayloadReader& payloadReader) {
-    writeRequest(socket, request);
-    SocketByteSource source(socket);
-    return vel::frame::readReply(source, payloadReader);
+    boost::asio::write(socket_, boost::asio::buffer(encoder_.encode(request)));
+    SocketByteSource source(socket_);
+    return vel::frame::readReply(source, replyLine_, payloadReader);
 }

@@ -6,6 +6,7 @@
 
 #include "net/command_response.h"
 #include "net/frame.h"
+#include "net/request_encoder.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -30,8 +31,9 @@ public:
     // for a running exchange to finish.
     void disconnect();
 
-    // One exchange under the connection mutex. Throws "Socket not connected"
-    // when closed, and the errors of sendTcpJson.
+    // One exchange under the connection mutex: writes the request and reads
+    // its reply. Throws "Socket not connected" when closed, the socket's
+    // errors and those of frame::readReply.
     CommandResponse sendJson(const nlohmann::json& request);
 
     // The same exchange with a binary payload taken by payloadReader (the
@@ -50,11 +52,11 @@ private:
     boost::asio::ip::tcp::socket socket_;
     boost::asio::ip::tcp::resolver resolver_;
     bool connected_ = false;  // guarded by mutex_ once the client is shared
+    // The request text and the reply line, reused from exchange to exchange
+    // (guarded by mutex_). They belong to the connection rather than to the
+    // calling thread: a thread_local with a destructor is freed before its
+    // destructor runs at thread exit in the mingw-w64 runtime.
+    vel::frame::RequestEncoder encoder_;
+    std::string replyLine_;
     std::mutex mutex_;
 };
-
-// Writes the request and reads its reply on a connected socket; the caller
-// holds the connection mutex.
-CommandResponse sendTcpJson(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request);
-CommandResponse sendTcpJson(boost::asio::ip::tcp::socket& socket, const nlohmann::json& request,
-                            vel::frame::PayloadReader& payloadReader);

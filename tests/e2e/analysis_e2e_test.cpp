@@ -88,7 +88,7 @@ protected:
 
 TEST_F(AnalysisEndToEnd, TimeOfFlightSavesHistogramAndG2WhenItsTimerEndsTheRun) {
     const fs::path folder = outputDir() / "tof";
-    ASSERT_EQ(ci_tof_analysis(handle, 1, 1, 2, kWindowPs, 0, 1, folder.c_str(), "run.csv"), 0);
+    ASSERT_EQ(ci_tof_analysis(handle, 1, 1, 2, kWindowPs, 0, 1, folder.string().c_str(), "run.csv"), 0);
     ASSERT_EQ(ci_set_cross_correlation_config(handle, 0, 100, 1000, 1000), 0);
 
     const fs::path counts = folder / "run_counts.csv";
@@ -136,7 +136,7 @@ TEST_F(AnalysisEndToEnd, StartStopWritesPairAverageAndDualStopFiles) {
     int32_t stops[] = {2, 3};
     CHAN_GROUP group{1, stops, 2};
     DUAL_STOPS_GROUP dual{1, 2, 3};
-    ASSERT_EQ(ci_startstop_analysis(handle, 2, &group, 1, &dual, 1, kWindowPs, 0, folder.c_str(), "run.csv"), 0);
+    ASSERT_EQ(ci_startstop_analysis(handle, 2, &group, 1, &dual, 1, kWindowPs, 0, folder.string().c_str(), "run.csv"), 0);
     std::this_thread::sleep_for(1500ms);
     ASSERT_EQ(ci_stop_startstop_analysis(handle), 0);
 
@@ -182,7 +182,7 @@ TEST_F(AnalysisEndToEnd, NFoldCoincidencesCountThePairsAndSaveTheirHistory) {
     int32_t channels[] = {1, 2};
     NCOINS_STRATEGY strategy{"pair", channels, 2, 2};
     ASSERT_EQ(ci_set_coins_time_window(handle, 2000), 0);
-    ASSERT_EQ(ci_ncoins_analysis(handle, 3, &strategy, 1, 0, folder.c_str(), "run.csv"), 0);
+    ASSERT_EQ(ci_ncoins_analysis(handle, 3, &strategy, 1, 0, folder.string().c_str(), "run.csv"), 0);
     std::this_thread::sleep_for(2000ms);
     const int cps = ci_get_ncoins_cps(handle, 0);
     EXPECT_NEAR(cps, 20000, 2000) << "the pair source's rate";

@@ -199,6 +199,18 @@ void FakeService::serve(int fd, size_t connectionIndex) {
     char chunk[4096];
     bool open = true;
     while (open) {
+        // Under wine a receive that is already waiting does not return when
+        // another thread shuts the socket down: the wait is cut into slices
+        // between which a stop is noticed.
+        const int ready = waitReadable(fd, 100);
+        if (ready < 0) {
+            break;
+        }
+        if (ready == 0) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stopping_) break;
+            continue;
+        }
         const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
         if (n <= 0) {
             break;

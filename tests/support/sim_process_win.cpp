@@ -4,7 +4,10 @@
 // for, and connects no pipes to it. So a shell started that way writes its
 // process id to a file and execs the simulator with stdout redirected to
 // another file; the port is read from that file, and the process is ended with
-// kill and watched through /proc (both reached through the Z: drive).
+// kill and watched through /proc (both reached through the Z: drive). Its
+// stderr goes to a third file: a Linux process started by wine inherits the
+// Unix stderr of the test program, which is CTest's pipe, and a simulator
+// left behind by a crashed test would keep CTest waiting for that pipe.
 #if defined(_WIN32)
 
 #include "support/sim_process.h"
@@ -12,6 +15,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +37,23 @@ std::filesystem::path onZDrive(const std::string& unixPath) {
         if (c == '/') c = '\\';
     }
     return std::filesystem::path(windows);
+}
+
+// A Windows path given to the simulator as it is seen on the Unix side;
+// other words unchanged. Wine's kernel32 has the conversion.
+std::string unixWord(const std::string& word) {
+    const bool drivePath = word.size() > 2 && std::isalpha(static_cast<unsigned char>(word[0])) && word[1] == ':' &&
+                           (word[2] == '\\' || word[2] == '/');
+    if (!drivePath) return word;
+    using ToUnix = char*(__cdecl*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix == nullptr) return word;
+    char* converted = toUnix(std::filesystem::path(word).wstring().c_str());
+    if (converted == nullptr) return word;
+    std::string unixPath = converted;
+    HeapFree(GetProcessHeap(), 0, converted);
+    return unixPath;
 }
 
 std::string quoted(const std::string& word) {
@@ -91,12 +112,14 @@ SimProcess::SimProcess(const std::string& executable, const std::vector<std::str
                              std::to_string(counter++);
     const std::string pidFile = stem + ".pid";
     const std::string outFile = stem + ".out";
+    const std::string errFile = stem + ".err";
     std::string command = "echo $$ > " + quoted(pidFile) + "; exec " + quoted(executable) + " --port 0 --seed " +
                           std::to_string(seed);
     for (const std::string& arg : extra_args) {
-        command += " " + quoted(arg);
+        command += ' ';
+        command += quoted(unixWord(arg));
     }
-    command += " > " + quoted(outFile);
+    command += " > " + quoted(outFile) + " 2> " + quoted(errFile);
     startShell(command);
 
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
@@ -113,12 +136,16 @@ SimProcess::SimProcess(const std::string& executable, const std::vector<std::str
         if (pid_ > 0 && !isRunning(pid_)) break;
         std::this_thread::sleep_for(kPollPause);
     }
+    bool errComplete = false;
+    const std::string errLine = firstLineOf(onZDrive(errFile), errComplete);
     std::error_code ignored;
-    std::filesystem::remove(onZDrive(pidFile), ignored);
-    std::filesystem::remove(onZDrive(outFile), ignored);
+    for (const std::string& file : {pidFile, outFile, errFile}) {
+        std::filesystem::remove(onZDrive(file), ignored);
+    }
     try {
         if (!complete) {
-            throw std::runtime_error("simulator printed no port within 10 s: \"" + line + "\"");
+            throw std::runtime_error("simulator printed no port within 10 s: \"" + line + "\" (stderr: \"" + errLine +
+                                     "\")");
         }
         port_ = portFromSimulatorLine(line);
     } catch (...) {

@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -47,6 +48,16 @@ inline void stopListening(int& fd) {
     closeSocket(fd);
     fd = -1;
 }
+// Waits until the socket has bytes (or its end) to read: 1, 0 after
+// timeoutMs, -1 on an error.
+inline int waitReadable(int fd, int timeoutMs) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(static_cast<SOCKET>(fd), &readable);
+    timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    const int ready = ::select(0, &readable, nullptr, nullptr, &timeout);
+    return ready < 0 ? -1 : (ready > 0 ? 1 : 0);
+}
 #else
 constexpr int kSendFlags = MSG_NOSIGNAL;
 constexpr int kShutdownBoth = SHUT_RDWR;
@@ -58,6 +69,11 @@ inline void setIntOption(int fd, int level, int name, int value) {
 }
 // Shutting the listening socket down wakes a blocked accept(); it is closed later.
 inline void stopListening(int& fd) { ::shutdown(fd, SHUT_RDWR); }
+inline int waitReadable(int fd, int timeoutMs) {
+    pollfd entry{fd, POLLIN, 0};
+    const int ready = ::poll(&entry, 1, timeoutMs);
+    return ready < 0 ? -1 : (ready > 0 ? 1 : 0);
+}
 #endif
 
 }  // namespace veltest
