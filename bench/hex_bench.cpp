@@ -50,7 +50,8 @@ double timeFormatting(const std::vector<unsigned char>& data, uint64_t piece, st
 void benchInMemory() {
     constexpr uint64_t kInput = 64 * kMiB;
     const std::vector<unsigned char> data = noiseBytes(kInput);
-    std::printf("Hex text of 64 MiB in memory (AVX2 %s):\n", ksq::hextext::avx2Usable() ? "in use" : "not available");
+    const char* formatter = ksq::hextext::avx512Usable() ? "AVX-512" : ksq::hextext::avx2Usable() ? "AVX2" : "scalar";
+    std::printf("Hex text of 64 MiB in memory (%s formatter):\n", formatter);
     std::vector<uint8_t> scalarText;
     std::vector<uint8_t> fastText;
     // One call over all 64 MiB: 136 MiB of text, bound by memory bandwidth.

@@ -90,21 +90,28 @@ int main() {
         for (int i = 0; i < count; ++i) {
             clients.push_back(std::make_unique<MinimalLineClient>(server.port()));
         }
-        // Library and plain clients take turns, twice each, so that both see
-        // the same bursts of load from the rest of the machine.
-        for (int round = 0; round < 2; ++round) {
+        // Library and plain clients take turns, twice each and each going
+        // first once, so that both see the same bursts of load from the rest
+        // of the machine.
+        const auto libraryTurn = [&] {
             library[count] += callsPerSecond(count, [&](int worker) {
                 double threshold = 0;
                 if (ci_get_dac(handles[static_cast<size_t>(worker)], 1, &threshold) != 0) {
                     failed = true;
                 }
             }) / 2;
+        };
+        const auto baselineTurn = [&] {
             baseline[count] += callsPerSecond(count, [&](int worker) {
                 auto& client = *clients[static_cast<size_t>(worker)];
                 client.send(getLine);
                 client.readLine();
             }) / 2;
-        }
+        };
+        libraryTurn();
+        baselineTurn();
+        baselineTurn();
+        libraryTurn();
         for (const uint64_t handle : handles) {
             ci_destroy(handle);
         }

@@ -11,6 +11,7 @@
 // - controlMutex serialises stopping and starting the threads and guards both
 //   thread objects. The threads never take it, so joining under it is safe.
 
+#include "core/uninitialized_bytes.h"
 #include "core/worker_thread.h"
 
 #include <atomic>
@@ -27,7 +28,9 @@ class AsyncFileWriter;
 
 namespace vel {
 
-using RawBytes = std::vector<uint8_t>;
+// Every byte is received into the buffer before it is read: growing it need
+// not zero-fill.
+using RawBytes = ksq::UninitializedBytes;
 
 constexpr size_t kRawBacklogLimit = size_t{32} << 20;
 

@@ -194,7 +194,11 @@ void appendToRawBuffer(AcquisitionState& acquisition, RawBytes& chunk) {
             acquisition.rawBuffer->capacity() <= chunk.capacity()) {
             acquisition.rawBuffer->swap(chunk);
         } else if (acquisition.rawBuffer) {
-            acquisition.rawBuffer->insert(acquisition.rawBuffer->end(), chunk.begin(), chunk.end());
+            // Sized first (without zero-filling), then copied in one call.
+            RawBytes& buffer = *acquisition.rawBuffer;
+            const size_t start = buffer.size();
+            buffer.resize(start + chunk.size());
+            std::memcpy(buffer.data() + start, chunk.data(), chunk.size());
         }
     }
     // Every waiter: the local writer and callers of ci_fetch_rawdata alike.

@@ -10,7 +10,7 @@ class ByteSource {
 public:
     virtual ~ByteSource() = default;
 
-    // One receive of one byte; false when the stream has ended or failed.
+    // The next byte; false when the stream has ended or failed.
     virtual bool readByte(uint8_t& byte) = 0;
 
     // Exactly n bytes into destination; false when the stream ends or fails first.

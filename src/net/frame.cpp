@@ -82,20 +82,6 @@ size_t nextPayloadTarget(size_t length, size_t received) {
     return std::min(length, std::max(kDirectPayloadBytes, 2 * received));
 }
 
-bool readPayloadInto(ByteSource& source, size_t length, std::vector<uint8_t>& payload) {
-    payload.clear();
-    size_t received = 0;
-    while (received < length) {
-        const size_t target = nextPayloadTarget(length, received);
-        payload.resize(target);
-        if (!source.readExact(payload.data() + received, target - received)) {
-            return false;
-        }
-        received = target;
-    }
-    return true;
-}
-
 bool skipBytes(ByteSource& source, size_t n) {
     uint8_t scratch[16 * 1024];
     while (n > 0) {

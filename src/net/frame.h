@@ -46,10 +46,23 @@ public:
 // kDirectPayloadBytes, at most length).
 size_t nextPayloadTarget(size_t length, size_t received);
 
-// Reads a payload of the announced length into payload (resized to it; its
-// storage is reused), growing as nextPayloadTarget says. False when the source
-// ends or fails first.
-bool readPayloadInto(ByteSource& source, size_t length, std::vector<uint8_t>& payload);
+// Reads a payload of the announced length into payload (a byte vector,
+// resized to it; its storage is reused), growing as nextPayloadTarget says.
+// False when the source ends or fails first.
+template <class Bytes>
+bool readPayloadInto(ByteSource& source, size_t length, Bytes& payload) {
+    payload.clear();
+    size_t received = 0;
+    while (received < length) {
+        const size_t target = nextPayloadTarget(length, received);
+        payload.resize(target);
+        if (!source.readExact(payload.data() + received, target - received)) {
+            return false;
+        }
+        received = target;
+    }
+    return true;
+}
 
 // Reads and drops n bytes; false when the source ends or fails first.
 bool skipBytes(ByteSource& source, size_t n);

@@ -72,8 +72,8 @@ std::vector<size_t> interestingLengths() {
 // Turns the vector formatter off for one test.
 class ScalarOnly {
 public:
-    ScalarOnly() { ksq::hextext::allowAvx2(false); }
-    ~ScalarOnly() { ksq::hextext::allowAvx2(true); }
+    ScalarOnly() { ksq::hextext::allowVectorFormatters(false); }
+    ~ScalarOnly() { ksq::hextext::allowVectorFormatters(true); }
 };
 
 void writeBinaryFile(const fs::path& file, const std::vector<unsigned char>& bytes) {
@@ -110,6 +110,7 @@ TEST(HexText, BothFormattersMatchTheReferenceForEveryLength) {
 TEST(HexText, FastFormatterMatchesWithTheVectorPathTurnedOff) {
     ScalarOnly scalar;
     EXPECT_FALSE(ksq::hextext::avx2Usable());
+    EXPECT_FALSE(ksq::hextext::avx512Usable());
     for (size_t length : {size_t{33}, size_t{64}, size_t{65}, kMiB + 3}) {
         const auto bytes = randomBytes(length);
         EXPECT_EQ(fastHex(bytes), referenceHex(bytes)) << length;
