@@ -33,13 +33,23 @@ std::string prepareFile(const SessionContext& session, const SaveTarget& target,
     return path;
 }
 
+// "_<start>_<what>": appended piece by piece, which also keeps GCC 12's
+// -Wrestrict false positive on "literal" + std::string&& away.
+std::string pairSuffix(int32_t startChan, const std::string& what) {
+    std::string suffix = "_";
+    suffix += std::to_string(startChan);
+    suffix += '_';
+    suffix += what;
+    return suffix;
+}
+
 // The pair files of one start channel in stored order; the first failure
 // abandons the rest of them. Returns the status of the last save performed.
 int savePairs(const SessionContext& session, const SaveTarget& target, int32_t startChan,
               const std::vector<int32_t>& stops, int result) {
     for (int32_t stopChan : stops) {
         const std::string path =
-            prepareFile(session, target, "_" + std::to_string(startChan) + "_" + std::to_string(stopChan));
+            prepareFile(session, target, pairSuffix(startChan, std::to_string(stopChan)));
         if (path.empty()) {
             return result;
         }
@@ -54,7 +64,7 @@ int savePairs(const SessionContext& session, const SaveTarget& target, int32_t s
 }
 
 int saveAverage(const SessionContext& session, const SaveTarget& target, int32_t startChan, int result) {
-    const std::string path = prepareFile(session, target, "_" + std::to_string(startChan) + "_average");
+    const std::string path = prepareFile(session, target, pairSuffix(startChan, "average"));
     if (path.empty()) {
         return result;
     }

@@ -7,6 +7,7 @@
 #include "api/session_registry.h"
 #include "point_payload.h"
 #include "support/service_session.h"
+#include "support/temp_dir.h"
 
 #include <string>
 #include <vector>
@@ -49,8 +50,8 @@ TEST_F(AnalysisStop, TimeOfFlightSavesCountsThenCrossCorrelationThenStops) {
     EXPECT_EQ(service.requests(), (std::vector<std::string>{fetchRequest("fetch_processdata", 0),
                                                             fetchRequest("fetch_cross_correlation_data", 0),
                                                             stopRequest("stop_tof_analysis")}));
-    EXPECT_EQ(fileText(counts), "h\n-10,3\n0,12.5\n");
-    EXPECT_EQ(fileText(g2), "h\n5,1.25\n");
+    EXPECT_EQ(fileText(counts), "h\n" + veltest::dataLines("-10,3\n0,12.5\n"));
+    EXPECT_EQ(fileText(g2), "h\n" + veltest::dataLines("5,1.25\n"));
     EXPECT_TRUE(log.errors().empty());
 }
 
@@ -83,7 +84,7 @@ TEST_F(AnalysisStop, PeriodSavesProcessDataThenTheFourMetricsInOrder) {
                   fetchRequest("fetch_period_stability_metric", 1), fetchRequest("fetch_period_stability_metric", 2),
                   fetchRequest("fetch_period_stability_metric", 3), stopRequest("stop_period_analysis")}));
     for (size_t i = 0; i < files.size(); ++i) {
-        EXPECT_EQ(fileText(files[i]), "h\n" + std::to_string(i + 1) + ",0.5\n");
+        EXPECT_EQ(fileText(files[i]), "h\n" + veltest::dataLines(std::to_string(i + 1) + ",0.5\n"));
     }
 }
 
@@ -130,7 +131,7 @@ TEST_F(AnalysisStop, SingleSaveKindsFetchTheirOwnCommand) {
         const size_t before = service.requests().size();
         EXPECT_EQ(kind.stop(handle), 0);
         EXPECT_EQ(service.requests().at(before), fetchRequest(kind.fetch, 0));
-        EXPECT_EQ(fileText(file), "h\n7,8\n");
+        EXPECT_EQ(fileText(file), "h\n" + veltest::dataLines("7,8\n"));
     }
 }
 
@@ -160,7 +161,7 @@ TEST_F(AnalysisStop, OnlyTheLastSaveDecidesTheStatus) {
 
     EXPECT_EQ(ci_stop_tof_analysis(handle), 0);
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Fetch process data failed"});
-    EXPECT_EQ(fileText(state().crossCorrelationPath), "h\n2,3\n");
+    EXPECT_EQ(fileText(state().crossCorrelationPath), "h\n" + veltest::dataLines("2,3\n"));
 }
 
 TEST_F(AnalysisStop, RejectedStopCommandGivesMinusOne) {
@@ -229,7 +230,7 @@ TEST_F(AnalysisStop, ConformEnergySaverFillsAllThreeFiles) {
     EXPECT_EQ(ci_stop_conform_es_analysis(handle), 0);
     EXPECT_EQ(service.requests().at(2), fetchRequest("fetch_ces_area2_processdata", 0));
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(fileText(files[i]), "h\n" + std::to_string(i) + ",1\n");
+        EXPECT_EQ(fileText(files[i]), "h\n" + veltest::dataLines(std::to_string(i) + ",1\n"));
     }
 }
 
