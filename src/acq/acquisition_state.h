@@ -30,7 +30,7 @@ namespace vel {
 
 // Every byte is received into the buffer before it is read: growing it need
 // not zero-fill.
-using RawBytes = ksq::UninitializedBytes;
+using RawBytes = UninitializedBytes;
 
 constexpr size_t kRawBacklogLimit = size_t{32} << 20;
 

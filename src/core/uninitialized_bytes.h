@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace ksq {
+namespace vel {
 
 // std::allocator, except that value-initialisation (what resize() asks for)
 // default-initialises, which leaves a byte untouched. Containers rebind it to
@@ -34,4 +34,4 @@ public:
 
 using UninitializedBytes = std::vector<uint8_t, DefaultInitAllocator<uint8_t>>;
 
-}  // namespace ksq
+}  // namespace vel
